@@ -1,0 +1,87 @@
+# Common compile options and helpers for the project's targets.
+
+add_library(fw_options INTERFACE)
+target_compile_options(fw_options INTERFACE -Wall -Wextra -Wshadow -Wnon-virtual-dtor)
+if(FLASHWRIGHT_WERROR)
+  target_compile_options(fw_options INTERFACE -Werror)
+endif()
+target_include_directories(fw_options INTERFACE ${PROJECT_SOURCE_DIR})
+
+if(FLASHWRIGHT_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(FLASHWRIGHT_FUZZ)
+  # Every object of the fuzz build carries coverage for libFuzzer and the sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# fw_add_test(NAME SOURCES src... LIBS lib...)
+# A GoogleTest executable whose cases CTest discovers when the tests run.
+function(fw_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gtest_main GTest::gmock ${T_LIBS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# fw_add_qtest(NAME SOURCES src... LIBS lib...)
+# A QTest executable run on the offscreen platform.
+function(fw_add_qtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options Qt6::Test ${T_LIBS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# fw_add_fuzzer(NAME SOURCES src... LIBS lib... [RUNS n])
+# A libFuzzer target, run by CTest for a bounded number of iterations.
+function(fw_add_fuzzer name)
+  cmake_parse_arguments(F "" "RUNS;MAX_LEN" "SOURCES;LIBS" ${ARGN})
+  if(NOT FLASHWRIGHT_FUZZ)
+    return()
+  endif()
+  if(NOT F_RUNS)
+    set(F_RUNS 200000)
+  endif()
+  if(NOT F_MAX_LEN)
+    set(F_MAX_LEN 4096)
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  add_test(NAME ${name} COMMAND ${name} -runs=${F_RUNS} -max_len=${F_MAX_LEN} -seed=1)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# Each subsystem folder is made of parts: every "<topic>.cmake" file in the folder is included
+# (in name order), so that the owner of a topic keeps its targets, tests and fuzzers together.
+macro(fw_include_parts)
+  file(GLOB _fw_parts CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cmake")
+  list(SORT _fw_parts)
+  foreach(_fw_part IN LISTS _fw_parts)
+    include("${_fw_part}")
+  endforeach()
+endmacro()
+
+# Adds every subfolder that has a CMakeLists.txt.
+macro(fw_add_subfolders)
+  file(GLOB _fw_subs LIST_DIRECTORIES true CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  list(SORT _fw_subs)
+  foreach(_fw_sub IN LISTS _fw_subs)
+    if(IS_DIRECTORY "${_fw_sub}" AND EXISTS "${_fw_sub}/CMakeLists.txt")
+      add_subdirectory("${_fw_sub}")
+    endif()
+  endforeach()
+endmacro()

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Set-up, build, test and run, from a fresh Debian 12 machine (as root) onwards.
+#   ./dev.sh test    install what is missing, build both configurations, run every test
+#   ./dev.sh run     install what is missing, build, run the program's main job on the simulator
+#   ./dev.sh bench   build and print the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+
+packages=(
+  cmake ninja-build g++ pkg-config git
+  libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6
+  libpugixml-dev libusb-1.0-0-dev
+  libcli11-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev
+  binutils srecord
+  xvfb xauth
+)
+
+ensure_packages() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build() { # build <dir> [cmake options...]
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() { # run_tests <dir>
+  ctest --test-dir "$1" -j "$jobs" --output-on-failure --timeout 900
+}
+
+cmd=${1:-}
+case "$cmd" in
+  test)
+    ensure_packages
+    echo "== build (warnings as errors)"
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_WERROR=ON
+    run_tests build
+    echo "== build-asan (AddressSanitizer + UndefinedBehaviorSanitizer)"
+    build build-asan -DCMAKE_BUILD_TYPE=Debug -DFLASHWRIGHT_WERROR=ON -DFLASHWRIGHT_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      run_tests build-asan
+    if command -v clang++ >/dev/null; then
+      echo "== build-fuzz (libFuzzer, bounded runs)"
+      build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_FUZZ=ON \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+      run_tests build-fuzz
+    fi
+    if [ -x tools/screenshots.sh ]; then
+      echo "== screenshots under Xvfb"
+      tools/screenshots.sh build build/screenshots
+    fi
+    echo "== all tests passed"
+    ;;
+  run)
+    ensure_packages
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    exec tools/run-demo.sh build
+    ;;
+  bench)
+    ensure_packages
+    build build-bench -DCMAKE_BUILD_TYPE=Release -DFLASHWRIGHT_WERROR=OFF
+    for b in build-bench/bench/bench_*; do
+      [ -x "$b" ] || continue
+      echo "== $(basename "$b")"
+      "$b"
+    done
+    ;;
+  *)
+    echo "usage: $0 test|run|bench" >&2
+    exit 2
+    ;;
+esac

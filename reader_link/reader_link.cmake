@@ -1,0 +1,8 @@
+# The reader link. A static library: the windowed program and the installer plug-in each link
+# their own copy, and so each has its own process-wide port state.
+add_library(fw_reader_link STATIC
+  commands.cpp
+  frame.cpp
+  reader_info.cpp
+  transport.cpp)
+target_link_libraries(fw_reader_link PUBLIC fw_options fw_platform_serial)
