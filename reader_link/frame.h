@@ -62,13 +62,16 @@ struct ReplyResult {
 using ReplyScanner = std::size_t (*)(const std::uint8_t* buffer, std::size_t count,
                                      ReplyResult* result);
 
-// Fields of a recognised CRC-good frame with the expected echo, handed to a reply reader.
+// A CRC-good frame with the expected echo, handed to a reply reader. The reader returns false
+// when the frame is not the expected reply after all (too short for its fields); the frame is
+// then dropped like any other.
 struct FrameView {
-  const std::uint8_t* payload;  // first payload byte (frame offset 3)
-  std::size_t payload_size;     // L - 2
-  std::size_t frame_size;       // L + 3
+  const std::uint8_t* frame;  // the start byte
+  std::size_t payload_size;   // L - 2
+  std::size_t frame_size;     // L + 3
+  const std::uint8_t* payload() const { return frame + 3; }
 };
-using FrameFieldReader = void (*)(const FrameView& frame, ReplyResult* result);
+using FrameFieldReader = bool (*)(const FrameView& frame, ReplyResult* result);
 
 // The common rule of every CRC-frame scanner: resynchronise on `start`, drop incomplete
 // prefixes, bad frames and frames with another echo; on a good frame call `read_fields`.

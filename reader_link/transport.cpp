@@ -1,0 +1,184 @@
+#include "reader_link/transport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "platform/clock.h"
+
+namespace flashwright {
+namespace {
+
+constexpr std::uint32_t kPollSliceMs = 20;
+
+// The one reader port of the process and its receive buffer.
+struct ReaderPortState {
+  std::unique_ptr<platform::SerialPort> port;
+  std::uint8_t buffer[kReceiveBufferSize] = {};
+  std::size_t buffered = 0;
+  WaitPolicy policy = WaitPolicy::WaitForInput;
+};
+
+ReaderPortState& State() {
+  static ReaderPortState state;
+  return state;
+}
+
+// Between two looks at the input queue: the original design slept a fixed 20 ms; waiting for
+// input instead sees a reply as soon as its bytes are queued.
+void WaitSlice(platform::SerialPort* port, std::uint32_t slice_ms) {
+  if (State().policy == WaitPolicy::FixedSleep) {
+    platform::SleepMs(slice_ms);
+  } else {
+    port->WaitForInput(static_cast<int>(slice_ms));
+  }
+}
+
+}  // namespace
+
+LinkError OpenReaderPort(std::uint16_t port) {
+  ReaderPortState& state = State();
+  if (state.port) return PortAlreadyOpen;
+
+  std::unique_ptr<platform::SerialPort> opened;
+  if (platform::OpenSerialPort(port, &opened) != 0) return PortOpenFailed;
+
+  if (const int error = opened->SaveSettings(); error != 0) return error;
+  if (const int error = opened->ApplyReaderSettings(); error != 0) {
+    opened->RestoreSettings();
+    return error;
+  }
+  state.port = std::move(opened);
+  state.buffered = 0;
+  PurgeReaderInput();
+  return 0;
+}
+
+void CloseReaderPort() {
+  ReaderPortState& state = State();
+  if (!state.port) return;
+  state.port->RestoreSettings();
+  state.port.reset();
+  state.buffered = 0;
+}
+
+platform::SerialPort* ReaderPortHandle() { return State().port.get(); }
+
+LinkError PurgeReaderInput() {
+  platform::SerialPort* port = ReaderPortHandle();
+  if (port == nullptr) return PortNotOpen;
+  if (const int error = port->PurgeInput(); error != 0) {
+    port->ClearError();
+    return error;
+  }
+  return 0;
+}
+
+LinkError SendBytes(std::uint16_t count, bool purge_first, const std::uint8_t* bytes) {
+  platform::SerialPort* port = ReaderPortHandle();
+  if (port == nullptr) return PortNotOpen;
+  if (purge_first) PurgeReaderInput();
+  std::size_t written = 0;
+  if (const int error = port->Write(bytes, count, &written); error != 0) {
+    port->ClearError();
+    return error;
+  }
+  if (written < count) {
+    port->ClearError();
+    return ShortWrite;
+  }
+  return 0;
+}
+
+LinkError ReadExactly(int time_limit_ms, platform::SerialPort* port, std::uint8_t* destination,
+                      std::size_t count) {
+  if (port == nullptr) return PortNotOpen;
+  const std::uint32_t limit = time_limit_ms > 0 ? static_cast<std::uint32_t>(time_limit_ms) : 0;
+  const std::uint32_t start = platform::TickCount();
+  std::size_t have = 0;
+  for (;;) {
+    std::size_t got = 0;
+    if (const int error = port->Read(destination + have, count - have, &got); error != 0) {
+      return error;
+    }
+    have += got;
+    if (have >= count) return 0;
+    const std::uint32_t elapsed = ElapsedMs(start);
+    if (elapsed >= limit) return Timeout;
+    port->WaitForInput(static_cast<int>(limit - elapsed));
+  }
+}
+
+LinkError QueuedInputCount(platform::SerialPort* port, std::uint32_t* count) {
+  *count = 0;
+  if (port == nullptr) return PortNotOpen;
+  return port->QueuedInput(count);
+}
+
+LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* result) {
+  *result = ReplyResult{};
+  ReaderPortState& state = State();
+  platform::SerialPort* port = state.port.get();
+  if (port == nullptr) return PortNotOpen;
+
+  const std::uint32_t limit = time_limit_ms > 0 ? static_cast<std::uint32_t>(time_limit_ms) : 0;
+  state.buffered = 0;  // bytes kept from an earlier receive are forgotten
+  const std::uint32_t start = platform::TickCount();
+  LinkError error = 0;
+
+  for (;;) {
+    const std::uint32_t elapsed = ElapsedMs(start);
+    WaitSlice(port, elapsed < limit ? std::min(kPollSliceMs, limit - elapsed) : 0);
+
+    std::uint32_t queued = 0;
+    if ((error = QueuedInputCount(port, &queued)) != 0) break;
+    if (queued > 0) {
+      if (state.buffered + queued > kReceiveBufferSize) {
+        error = RxOverflow;
+        break;
+      }
+      if ((error = ReadExactly(0, port, state.buffer + state.buffered, queued)) != 0) break;
+      state.buffered += queued;
+      const std::size_t consumed =
+          std::min(scanner(state.buffer, state.buffered, result), state.buffered);
+      if (consumed != 0) {
+        std::memmove(state.buffer, state.buffer + consumed, state.buffered - consumed);
+        state.buffered -= consumed;
+      }
+    }
+    if (result->received != 0 || ElapsedMs(start) >= limit) break;
+  }
+
+  if (error != 0) {
+    port->ClearError();
+    return error;
+  }
+  return result->received != 0 ? 0 : Timeout;
+}
+
+LinkError Transact(RequestBuilder builder, const void* argument, ReplyScanner scanner,
+                   int time_limit_ms, int attempts, ReplyResult* result) {
+  LinkError outcome = Timeout;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    outcome = builder(argument);
+    if (outcome == 0) outcome = ReceiveReply(time_limit_ms, scanner, result);
+    if (outcome == 0) break;
+  }
+  return outcome;
+}
+
+std::uint32_t ElapsedMs(std::uint32_t start_tick) {
+  // Unsigned subtraction is exact across the counter's wrap-around.
+  return platform::TickCount() - start_tick;
+}
+
+void SetWaitPolicy(WaitPolicy policy) { State().policy = policy; }
+WaitPolicy GetWaitPolicy() { return State().policy; }
+
+void WaitForReaderInput(int slice_ms) {
+  platform::SerialPort* port = ReaderPortHandle();
+  if (port == nullptr) return;
+  WaitSlice(port, slice_ms > 0 ? static_cast<std::uint32_t>(slice_ms) : 0);
+}
+
+}  // namespace flashwright
