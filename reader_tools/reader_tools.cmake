@@ -1,6 +1,20 @@
-# Reader tool dialogs: the Qt dialogs and their opener.
+# Reader tools: the exchanges, commands and entry rules without Qt (the command-line program
+# runs the same operations), then the Qt dialogs and their opener.
+add_library(fw_reader_tools STATIC
+  portal_afi.cpp
+  power_level.cpp
+  security_method.cpp
+  tag_reads.cpp
+  tool_entry.cpp
+  tool_port_state.cpp
+  tool_reply.cpp
+  tool_status_text.cpp
+  tool_transact.cpp
+  transmit_mode.cpp)
+target_link_libraries(fw_reader_tools PUBLIC fw_options fw_reader_link)
+
 if(FLASHWRIGHT_GUI)
   add_library(fw_reader_tools_ui STATIC
     tool_opener.cpp)
-  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options Qt6::Widgets)
+  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
 endif()

@@ -1,0 +1,38 @@
+// The reader's RF output power level (command 0x3E reads it, 0x3A sets it). The level codes
+// are not in the order of the power: 100 mW is 10.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "reader_tools/tool_result.h"
+
+namespace flashwright {
+
+inline constexpr std::uint8_t kCommandReadRfPowerLevel = 0x3E;
+inline constexpr std::uint8_t kCommandWriteRfPowerLevel = 0x3A;
+
+inline constexpr std::uint8_t kPower100mW = 0x0A;
+inline constexpr std::uint8_t kPower200mW = 0x02;
+inline constexpr std::uint8_t kPower400mW = 0x04;
+inline constexpr std::uint8_t kPower1W = 0x01;
+
+// "100 mW", "200 mW", "400 mW", "1 Watt", or "(unknown)".
+const char* PowerLevelName(std::uint8_t code);
+// The level at a position of the dialog's list (100 mW, 200 mW, 400 mW, 1 Watt); none outside.
+std::optional<std::uint8_t> PowerLevelAtPosition(int position);
+
+std::vector<std::uint8_t> BuildReadRfPowerLevelRequest();
+std::vector<std::uint8_t> BuildWriteRfPowerLevelRequest(std::uint8_t code);
+// Reply body: status; with status 0 the level code.
+bool ParseReadRfPowerLevelReply(const std::uint8_t* bytes, std::size_t count, std::uint8_t* code,
+                                ToolResult* result);
+bool ParseWriteRfPowerLevelReply(const std::uint8_t* bytes, std::size_t count,
+                                 ToolResult* result);
+
+ToolResult ReadRfPowerLevel(std::uint32_t reader_version, std::uint8_t* code);
+ToolResult WriteRfPowerLevel(std::uint32_t reader_version, std::uint8_t code);
+
+}  // namespace flashwright

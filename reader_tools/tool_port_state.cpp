@@ -1,0 +1,38 @@
+#include "reader_tools/tool_port_state.h"
+
+#include <cstdio>
+
+#include "reader_link/commands.h"
+#include "reader_link/transport.h"
+
+namespace flashwright {
+
+bool HasD6Tools(std::uint32_t reader_version) {
+  return reader_version > kSettingsVersionFloor;
+}
+
+std::string ToolVersionText(std::uint32_t reader_version) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%hu.%hu.%hu",
+                static_cast<unsigned short>((reader_version >> 16) & 0xFF),
+                static_cast<unsigned short>((reader_version >> 8) & 0xFF),
+                static_cast<unsigned short>(reader_version & 0xFF));
+  return text;
+}
+
+ToolPortState::~ToolPortState() { ReleaseReaderPort(); }
+
+bool ToolPortState::HoldReaderPort() {
+  if (port_held_) return true;
+  OpenReaderPort(static_cast<std::uint16_t>(port_ & 0xFFFF));
+  port_held_ = true;
+  return false;
+}
+
+void ToolPortState::ReleaseReaderPort() {
+  if (!port_held_) return;
+  CloseReaderPort();
+  port_held_ = false;
+}
+
+}  // namespace flashwright
