@@ -18,3 +18,7 @@ if(FLASHWRIGHT_GUI)
     tool_opener.cpp)
   target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
 endif()
+
+fw_add_test(reader_tools_replies_test
+  SOURCES tests/tool_replies_test.cpp tests/tool_entry_test.cpp
+  LIBS fw_reader_tools)
