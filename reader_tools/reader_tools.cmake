@@ -19,6 +19,14 @@ if(FLASHWRIGHT_GUI)
   target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
 endif()
 
-fw_add_test(reader_tools_replies_test
-  SOURCES tests/tool_replies_test.cpp tests/tool_entry_test.cpp
-  LIBS fw_reader_tools)
+if(NOT FLASHWRIGHT_FUZZ)
+  fw_add_test(reader_tools_replies_test
+    SOURCES tests/tool_replies_test.cpp tests/tool_entry_test.cpp
+    LIBS fw_reader_tools)
+endif()
+
+fw_add_fuzzer(tool_reply_fuzz
+  SOURCES fuzz/tool_reply_fuzz.cpp
+  LIBS fw_reader_tools
+  RUNS 50000
+  MAX_LEN 256)
