@@ -15,6 +15,13 @@ target_link_libraries(fw_reader_tools PUBLIC fw_options fw_reader_link)
 
 if(FLASHWRIGHT_GUI)
   add_library(fw_reader_tools_ui STATIC
+    chute_security_method.cpp
+    diagnostics_dlog.cpp
+    portal_afi_default.cpp
+    reader_tool_dialog.cpp
+    rf_power_level.cpp
+    rf_transmit_mode.cpp
+    tool_message_box.cpp
     tool_opener.cpp)
   target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
 endif()
