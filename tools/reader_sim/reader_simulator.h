@@ -54,6 +54,8 @@ struct SimRecord {
 struct SimRequest {
   std::vector<std::uint8_t> bytes;
   std::chrono::steady_clock::time_point arrived;
+  bool is_record = false;  // a record frame of download mode (no CRC)
+  bool crc_ok = true;      // frames only; a frame with a bad CRC is logged but not answered
 };
 
 enum class SimFault {
@@ -111,6 +113,14 @@ class ReaderSimulator {
   std::chrono::steady_clock::time_point LastReplyEnd() const;
   // Waits until `count` requests have arrived in total or `timeout` passes.
   bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+
+  // Every image that ended with its end-of-file record, oldest first.
+  std::vector<std::vector<SimRecord>> CompletedImages() const;
+  std::size_t CompletedDownloads() const;
+  // The published port entry, <port_dir>/COM<com>; empty when not started.
+  std::string PortPath() const;
+  // How many times the line was hung up (HangUpAfterRecords).
+  std::size_t HangUps() const;
 
   class Impl;
 

@@ -1,6 +1,7 @@
 // Helpers for tests that run against real files, ptys and programs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,38 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env = {},
                          int timeout_seconds = 120);
+
+// A program left running in the background, for programs that run until they are told to stop
+// (the reader-sim program, for one). Its input is /dev/null; its output is collected as it comes.
+class RunningProgram {
+ public:
+  RunningProgram() = default;
+  ~RunningProgram();  // kills the program (and its process group) if it still runs
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // False when the program could not be started (for example a missing file).
+  bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env = {});
+  // The next whole line of its standard output, without the line end. False when the output
+  // ended or `timeout_ms` passed first.
+  bool ReadLine(std::string& line, int timeout_ms);
+  bool Signal(int signal_number) const;
+  // Waits for the end and collects the rest of the output; after `timeout_seconds` the program
+  // is killed and the exit status is -1. `out` holds all of standard output, lines read included.
+  ProgramResult Wait(int timeout_seconds = 120);
+  bool Running() const { return pid_ > 0; }
+
+ private:
+  // Reads what the pipes have within `timeout_ms`; false once both have ended.
+  bool Pump(int timeout_ms);
+
+  int pid_ = -1;
+  int out_fd_ = -1;
+  int err_fd_ = -1;
+  std::string out_;
+  std::string err_;
+  std::size_t line_start_ = 0;
+};
 
 bool WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);

@@ -1,0 +1,62 @@
+#include "tools/reader_sim/reply_writer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace flashwright::sim {
+namespace {
+
+// The master is non-blocking; a host that does not read for a second loses the reply rather
+// than stopping the simulator.
+bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
+  while (count > 0) {
+    ssize_t written = write(fd, bytes, count);
+    if (written > 0) {
+      bytes += written;
+      count -= static_cast<std::size_t>(written);
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EAGAIN) {
+      pollfd out{fd, POLLOUT, 0};
+      if (poll(&out, 1, 1000) <= 0) return false;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteReply(int fd, const std::vector<std::vector<std::uint8_t>>& pieces, bool paced,
+                std::chrono::milliseconds pause, SimClock::time_point& last_write) {
+  const SimClock::time_point start = SimClock::now();
+  std::chrono::nanoseconds pauses{0};
+  std::size_t sent = 0;
+  bool ok = true;
+  for (std::size_t k = 0; k < pieces.size() && ok; ++k) {
+    if (k > 0) {
+      pauses += pause;
+      if (!paced) SleepUntil(SimClock::now() + pause);
+    }
+    if (!paced) {
+      ok = WriteAll(fd, pieces[k].data(), pieces[k].size());
+      continue;
+    }
+    for (std::uint8_t byte : pieces[k]) {
+      ++sent;
+      SleepUntil(start + pauses + ByteTimes(sent));
+      if (!WriteAll(fd, &byte, 1)) {
+        ok = false;
+        break;
+      }
+    }
+  }
+  last_write = SimClock::now();
+  return ok;
+}
+
+}  // namespace flashwright::sim
