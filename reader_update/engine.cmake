@@ -56,6 +56,14 @@ if(NOT FLASHWRIGHT_FUZZ)
       SOURCES tests/firmware_files_test.cpp
       LIBS fw_reader_update fw_test_support)
   endif()
+  if(TARGET fw_test_support AND TARGET fw_reader_sim)
+    # Each case runs in its own process with its own port folder, so they run in parallel.
+    fw_add_test(update_e2e_test
+      SOURCES tests/update_e2e_test.cpp
+      LIBS fw_reader_update fw_reader_sim fw_test_support)
+    target_compile_definitions(update_e2e_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
+    add_dependencies(update_e2e_test fw_reader_update_fixtures)
+  endif()
 endif()
 
 fw_add_fuzzer(hex_record_fuzz SOURCES fuzz/hex_record_fuzz.cpp LIBS fw_reader_update RUNS 200000)

@@ -1,0 +1,138 @@
+// Flashes a 32 KiB image (2,048 data records of 16 bytes) into the reader simulator, paced at
+// 19200 baud 8N1, once with each wait policy of the transport, and prints each total time
+// against the wire-time limit: every byte of both directions at 10 bits per byte, plus the
+// pauses the protocol demands.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "reader_link/commands.h"
+#include "reader_link/transport.h"
+#include "reader_update/download_engine.h"
+#include "reader_update/firmware_folder.h"
+#include "tools/reader_sim/reader_simulator.h"
+#include "tools/test_support/test_support.h"
+
+namespace {
+
+using flashwright::UpdateJob;
+using flashwright::WaitPolicy;
+
+constexpr int kDataRecords = 2048;
+constexpr int kRecordBytes = 16;
+constexpr unsigned kCom = 1;
+constexpr double kBitsPerByte = 10.0;
+constexpr double kBaud = 19200.0;
+constexpr std::size_t kEnterDownloadRequest = 10;
+constexpr std::size_t kAcknowledgement = 5;
+constexpr std::size_t kRecordFrameOverhead = 8;  // D5, length, count, address, type, checksum
+
+std::string HexLine(std::uint16_t address, std::uint8_t type, const std::vector<std::uint8_t>& data) {
+  char field[16];
+  std::uint8_t sum = static_cast<std::uint8_t>(data.size() + (address >> 8) + address + type);
+  std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(data.size()),
+                static_cast<unsigned>(address), static_cast<unsigned>(type));
+  std::string line = field;
+  for (std::uint8_t byte : data) {
+    std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(byte));
+    line += field;
+    sum = static_cast<std::uint8_t>(sum + byte);
+  }
+  std::snprintf(field, sizeof field, "%02X\r\n", static_cast<unsigned>(std::uint8_t(-sum)));
+  return line + field;
+}
+
+// The image, and the bytes its download puts on the wire in both directions.
+std::string BuildImage(std::size_t* wire_bytes) {
+  std::string text;
+  std::size_t bytes = kEnterDownloadRequest + kAcknowledgement;
+  for (int r = 0; r < kDataRecords; ++r) {
+    std::vector<std::uint8_t> data(kRecordBytes);
+    for (int i = 0; i < kRecordBytes; ++i) data[i] = static_cast<std::uint8_t>(r * 31 + i);
+    if (r == 0) {
+      // Header: start bytes, descriptor byte 6 = class 1, platform 0.
+      const std::uint8_t header[8] = {0x0C, 0xEF, 0x00, 0xF0, 0x00, 0x00, 0x40, 0x00};
+      for (int i = 0; i < 8; ++i) data[i] = header[i];
+    }
+    text += HexLine(static_cast<std::uint16_t>(r * kRecordBytes), 0, data);
+    const std::size_t exchange = kRecordFrameOverhead + kRecordBytes + kAcknowledgement;
+    bytes += r == 0 ? 2 * exchange : exchange;  // the first record goes out twice
+  }
+  text += HexLine(0, 1, {});
+  bytes += kRecordFrameOverhead + kAcknowledgement;
+  *wire_bytes = bytes;
+  return text;
+}
+
+struct Measured {
+  double seconds = 0;
+  std::int32_t result = -1;
+  std::uint32_t line = 0;
+  std::size_t records_received = 0;
+};
+
+Measured Flash(WaitPolicy policy, const flashwright::test::ScopedPortDir& ports) {
+  flashwright::sim::ReaderSimOptions options;
+  options.paced = true;
+  flashwright::sim::ReaderSimulator reader(options);
+  Measured measured;
+  if (!reader.Start(ports.path(), kCom)) return measured;
+  flashwright::SetWaitPolicy(policy);
+
+  UpdateJob job;
+  job.port = kCom;
+  job.bootloader = 0x0203;
+  job.flags = 0x01;
+  job.base_name = "bench32k";
+  job.run_inline = true;
+  const auto start = std::chrono::steady_clock::now();
+  flashwright::ImageWorker(&job);
+  measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  measured.result = job.result;
+  measured.line = job.line;
+  measured.records_received = reader.Image().size();
+  return measured;
+}
+
+}  // namespace
+
+int main() {
+  flashwright::test::TempDir firmware;
+  flashwright::test::ScopedPortDir ports;
+  std::size_t wire_bytes = 0;
+  const std::string image = BuildImage(&wire_bytes);
+  if (!flashwright::test::WriteFile(firmware.Join("bench32k.hex"), image)) {
+    std::fprintf(stderr, "cannot write the image\n");
+    return 1;
+  }
+  flashwright::SetFirmwareFolder(firmware.path());
+
+  const double pauses = flashwright::kDownloadPauseMs / 1000.0;  // after enter download
+  const double limit = wire_bytes * kBitsPerByte / kBaud + pauses;
+  std::printf("image: %d data records of %d bytes (%zu bytes of HEX text)\n", kDataRecords,
+              kRecordBytes, image.size());
+  std::printf("wire-time limit: %zu bytes both ways at 10 bits/byte, 19200 baud = %.3f s, "
+              "plus %.3f s of pauses = %.3f s\n",
+              wire_bytes, wire_bytes * kBitsPerByte / kBaud, pauses, limit);
+
+  int status = 0;
+  const struct {
+    WaitPolicy policy;
+    const char* name;
+  } policies[] = {{WaitPolicy::WaitForInput, "wait-for-input"},
+                  {WaitPolicy::FixedSleep, "fixed 20 ms sleep"}};
+  for (const auto& p : policies) {
+    const Measured m = Flash(p.policy, ports);
+    if (m.result != 0) {
+      std::printf("%-18s failed: result %d at line %u\n", p.name, m.result, m.line);
+      status = 1;
+      continue;
+    }
+    std::printf("%-18s total %.3f s  ratio %.4f x limit  (%zu records received)\n", p.name,
+                m.seconds, m.seconds / limit, m.records_received);
+  }
+  std::printf("target: wait-for-input at most 1.03 x limit\n");
+  return status;
+}
