@@ -6,3 +6,7 @@ add_library(fw_reader_link STATIC
   reader_info.cpp
   transport.cpp)
 target_link_libraries(fw_reader_link PUBLIC fw_options fw_platform_serial)
+
+if(NOT FLASHWRIGHT_FUZZ)
+  fw_add_test(reader_link_frame_test SOURCES tests/frame_test.cpp LIBS fw_reader_link)
+endif()
