@@ -1,0 +1,224 @@
+// The reader commands end to end against the reader simulator on a pty.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "reader_link/reader_link.h"
+#include "tools/reader_sim/reader_simulator.h"
+#include "tools/test_support/test_support.h"
+
+namespace flashwright {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+using sim::ReaderSimOptions;
+using sim::ReaderSimulator;
+using sim::SimFault;
+
+class CommandsTest : public ::testing::Test {
+ protected:
+  void StartReader(ReaderSimOptions options) {
+    reader_ = std::make_unique<ReaderSimulator>(options);
+    ASSERT_TRUE(reader_->Start(ports_.path(), 3));
+    ASSERT_EQ(OpenReaderPort(3), 0);
+  }
+  void TearDown() override {
+    CloseReaderPort();
+    SetWaitPolicy(WaitPolicy::WaitForInput);
+  }
+  std::vector<Bytes> RequestBytes() const {
+    std::vector<Bytes> all;
+    for (const auto& request : reader_->Requests()) all.push_back(request.bytes);
+    return all;
+  }
+
+  test::ScopedPortDir ports_;
+  std::unique_ptr<ReaderSimulator> reader_;
+};
+
+TEST_F(CommandsTest, VersionWithHardwareQuery) {
+  ReaderSimOptions options;
+  options.version = 0x0A04F108;
+  options.bootloader = 0x0203;
+  options.capability = 0x01;
+  options.platform = 1;
+  StartReader(options);
+  std::uint32_t version = 0;
+  std::uint16_t bootloader = 0;
+  std::uint8_t flags = 0;
+  ASSERT_EQ(ReadReaderVersion(&version, &bootloader, &flags), 0);
+  EXPECT_EQ(version, 0x0A04F108u);
+  EXPECT_EQ(bootloader, 0x0203);
+  EXPECT_EQ(flags, 0x21);
+  const std::vector<Bytes> expected = {
+      {0xD5, 0x00, 0x05, 0x04, 0x00, 0x11, 0x8C, 0x66},
+      {0xD6, 0x00, 0x08, 0x13, 0x02, 0x06, 0x00, 0x0A, 0x00, 0x05, 0xD9}};
+  EXPECT_EQ(RequestBytes(), expected);
+}
+
+TEST_F(CommandsTest, VersionJustBelowTheThresholdGetsNoHardwareQuery) {
+  ReaderSimOptions options;
+  options.version = 0x0A04F107;
+  StartReader(options);
+  std::uint32_t version = 0;
+  std::uint16_t bootloader = 0;
+  std::uint8_t flags = 0xAA;
+  ASSERT_EQ(ReadReaderVersion(&version, &bootloader, &flags), 0);
+  EXPECT_EQ(version, 0x0A04F107u);
+  EXPECT_EQ(bootloader, kBootloaderUnknown);
+  EXPECT_EQ(flags, 0);
+  EXPECT_EQ(reader_->RequestCount(0x13), 0u);
+
+  // Only the version wanted: no hardware query at any version.
+  reader_->SetOptions([&] { auto o = reader_->Options(); o.version = 0x0A050000; return o; }());
+  ASSERT_EQ(ReadReaderVersion(&version, nullptr, nullptr), 0);
+  EXPECT_EQ(reader_->RequestCount(0x13), 0u);
+}
+
+TEST_F(CommandsTest, HardwareQueryAnswers) {
+  ReaderSimOptions options;
+  options.bootloader = 0xFFFF;  // reported as FF FF
+  options.capability = 0x00;
+  StartReader(options);
+  std::uint32_t version = 0;
+  std::uint16_t bootloader = 0;
+  std::uint8_t flags = 0;
+  ASSERT_EQ(ReadReaderVersion(&version, &bootloader, &flags), 0);
+  EXPECT_EQ(bootloader, 0x0100);
+
+  // A refused hardware query is not an error of the version read.
+  reader_->SetCommandStatus(0x13, 5);
+  ASSERT_EQ(ReadReaderVersion(&version, &bootloader, &flags), 0);
+  EXPECT_EQ(version, options.version);
+  EXPECT_EQ(bootloader, kBootloaderUnknown);
+  EXPECT_EQ(flags, 0);
+}
+
+TEST_F(CommandsTest, ResetConfigurationAndPowerQueries) {
+  ReaderSimOptions options;
+  options.power_class = 2;
+  options.power_level = 10;
+  StartReader(options);
+  EXPECT_EQ(ResetConfiguration(0xFF), 0);
+  EXPECT_EQ(RequestBytes().back(), (Bytes{0xD6, 0x00, 0x04, 0x32, 0x03, 0xF4, 0x6B}));
+
+  std::uint8_t value = 0;
+  EXPECT_EQ(ReadPowerRange(&value), 0);
+  EXPECT_EQ(value, 2);
+  EXPECT_EQ(ReadPowerLevel(&value), 0);
+  EXPECT_EQ(value, 10);
+  EXPECT_EQ(ReadPowerText(options.version, nullptr), "100mW");
+  EXPECT_EQ(ReadPowerText(0x0A02FFFF, nullptr), "NA");
+
+  reader_->SetCommandStatus(0x32, 1);
+  EXPECT_EQ(ResetConfiguration(kTechTagIt | kTechIso), -33);
+  reader_->SetCommandStatus(0x3E, 4);
+  value = 99;
+  EXPECT_EQ(ReadPowerLevel(&value), -36);
+  EXPECT_EQ(value, 0);
+  LinkError error = 0;
+  EXPECT_EQ(ReadPowerText(options.version, &error), "(err -36)");
+  EXPECT_EQ(error, -36);
+}
+
+TEST_F(CommandsTest, FaultyRepliesEndInTimeout) {
+  StartReader({});
+  std::uint32_t version = 1;
+  for (SimFault fault : {SimFault::NoAnswer, SimFault::BadCrc, SimFault::WrongEcho}) {
+    reader_->SetFault(fault);
+    const auto started = Clock::now();
+    EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), Timeout);
+    EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(kCommandTimeLimitMs));
+    EXPECT_EQ(version, 0u);
+  }
+  reader_->SetFault(SimFault::None);
+  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), 0);
+}
+
+TEST_F(CommandsTest, SplitAndGarbledRepliesAreGathered) {
+  StartReader({});
+  for (WaitPolicy policy : {WaitPolicy::WaitForInput, WaitPolicy::FixedSleep}) {
+    SetWaitPolicy(policy);
+    for (SimFault fault : {SimFault::SplitReplies, SimFault::GarbageBeforeFrame}) {
+      reader_->SetFault(fault);
+      std::uint32_t version = 0;
+      std::uint16_t bootloader = 0;
+      std::uint8_t flags = 0;
+      EXPECT_EQ(ReadReaderVersion(&version, &bootloader, &flags), 0);
+      EXPECT_EQ(version, 0x0A04F108u);
+      EXPECT_EQ(bootloader, 0x0203);
+    }
+  }
+}
+
+TEST_F(CommandsTest, OversizedReplyOverflows) {
+  StartReader({});
+  Bytes huge(330, 0x00);
+  huge[0] = 0xD5;
+  huge[1] = 0x01;
+  huge[2] = 0x50;
+  reader_->SetReplyOverride(0x11, huge);
+  std::uint32_t version = 0;
+  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), RxOverflow);
+}
+
+TEST_F(CommandsTest, EnterDownloadAndRecords) {
+  StartReader({});
+  EXPECT_EQ(EnterDownloadMode(), 0);
+  EXPECT_EQ(RequestBytes().back(),
+            (Bytes{0xD5, 0x00, 0x07, 0x04, 0x00, 0x3C, 0x08, 0x00, 0x76, 0x1B}));
+  EXPECT_TRUE(reader_->InDownloadMode());
+
+  const std::uint8_t data[] = {0x00, 0xF0, 0x0C, 0xEF, 0x00, 0xF0, 0x48, 0x00};
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x2D), 0);
+  EXPECT_EQ(reader_->RecordLog().size(), 2u) << "the first record goes out twice";
+  EXPECT_EQ(SendRecord(false, 8, 0x0008, 0x00, data, 0x25), 0);
+  EXPECT_EQ(SendRecord(false, 0, 0x0000, 0x01, nullptr, 0xFF), 0);
+  EXPECT_EQ(reader_->RecordLog().size(), 4u);
+  const auto image = reader_->Image();
+  ASSERT_EQ(image.size(), 3u);
+  EXPECT_EQ(image[0].data, Bytes(data, data + 8));
+  EXPECT_EQ(image[1].address, 0x0008);
+  EXPECT_EQ(image[2].type, 0x01);
+  EXPECT_FALSE(reader_->InDownloadMode());
+}
+
+TEST_F(CommandsTest, AcknowledgementStatuses) {
+  ReaderSimOptions options;
+  options.start_in_download_mode = true;
+  StartReader(options);
+  const std::uint8_t data[] = {1, 2, 3, 4, 5, 6, 7, 8};
+
+  reader_->SetFault(SimFault::AckStatus2, 1);
+  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), Rejected);
+
+  // Busy twice in a row is passed up as the raw status.
+  reader_->SetFault(SimFault::Busy, 2);
+  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), 254);
+
+  // Busy once is retried and accepted.
+  reader_->SetFault(SimFault::Busy, 1);
+  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), 0);
+
+  // A first record whose second copy is refused fails as a whole.
+  const std::size_t before = reader_->RecordLog().size();
+  reader_->SetRecordAckStatus(before + 1, 2);
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), Rejected);
+  EXPECT_EQ(reader_->RecordLog().size(), before + 2);
+
+  reader_->SetRecordAckStatus(before + 2, 7);
+  EXPECT_EQ(SendRecord(false, 8, 0x0000, 0x00, data, 0x00), 7);
+}
+
+TEST_F(CommandsTest, EnterDownloadRefused) {
+  StartReader({});
+  reader_->SetFault(SimFault::AckStatus2);
+  EXPECT_EQ(EnterDownloadMode(), Rejected);
+  reader_->SetFault(SimFault::NoAnswer);
+  EXPECT_EQ(EnterDownloadMode(), Timeout);
+}
+
+}  // namespace
+}  // namespace flashwright
