@@ -139,11 +139,15 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
       }
       if ((error = ReadExactly(0, port, state.buffer + state.buffered, queued)) != 0) break;
       state.buffered += queued;
-      const std::size_t consumed =
-          std::min(scanner(state.buffer, state.buffered, result), state.buffered);
-      if (consumed != 0) {
+      // A scanner consumes at most one frame per call. When one batch holds a dropped frame
+      // and then the reply, the reply must be looked at now: no further bytes may come.
+      for (;;) {
+        const std::size_t consumed =
+            std::min(scanner(state.buffer, state.buffered, result), state.buffered);
+        if (consumed == 0) break;
         std::memmove(state.buffer, state.buffer + consumed, state.buffered - consumed);
         state.buffered -= consumed;
+        if (result->received != 0 || state.buffered == 0) break;
       }
     }
     if (result->received != 0 || ElapsedMs(start) >= limit) break;

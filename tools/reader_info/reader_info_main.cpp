@@ -31,11 +31,14 @@ int main(int argc, char** argv) {
     std::printf("COM%ld\nVersion: (no reader)\nPower Level: NA\n", port);
     return 1;
   }
-  std::string text = ReaderVersionText(version, bootloader, flags);
+  const std::string text = ReaderVersionText(version, bootloader, flags);
   const std::string power = ReadPowerText(version, nullptr);
   CloseReaderPort();
   // The texts use Windows line ends; a terminal wants plain ones.
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-  std::printf("COM%ld\nVersion: %s\nPower Level: %s\n", port, text.c_str(), power.c_str());
+  std::string lines;
+  for (char c : text) {
+    if (c != '\r') lines += c;
+  }
+  std::printf("COM%ld\nVersion: %s\nPower Level: %s\n", port, lines.c_str(), power.c_str());
   return 0;
 }
