@@ -31,7 +31,7 @@ class RequestAssembler {
             std::chrono::nanoseconds byte_time);
   // The next whole request, if one is there. Bytes before a start byte are dropped.
   std::optional<AssembledRequest> Next(bool download_mode);
-  bool HasPartial() const { return !bytes_.empty(); }
+  bool HasPartial() const { return head_ < bytes_.size(); }
   // Gives up on a request that never completed, so that a later start byte can be found.
   void DropFirstByte();
   void Clear();
@@ -42,6 +42,7 @@ class RequestAssembler {
 
   std::vector<std::uint8_t> bytes_;
   std::vector<TimePoint> done_;
+  std::size_t head_ = 0;  // first byte not yet consumed
   std::size_t skipped_ = 0;
 };
 

@@ -247,6 +247,16 @@ TEST(RequestAssemblerTest, ResynchronisesOnStartBytesAndTellsRecordsFromFrames) 
   EXPECT_EQ(request->kind, AssembledRequest::Kind::Frame);
   EXPECT_FALSE(request->crc_ok);
 
+  // A long run of noise, start bytes with absurd lengths among it, then a frame.
+  Bytes noise;
+  for (int i = 0; i < 1500; ++i) noise.insert(noise.end(), {0xD6, 0xFF, 0x00});
+  noise.insert(noise.end(), kVersionQuery.begin(), kVersionQuery.end());
+  assembler.Feed(noise.data(), noise.size(), now, 0ns);
+  request = assembler.Next(false);
+  ASSERT_TRUE(request);
+  EXPECT_EQ(ToHex(request->bytes), ToHex(kVersionQuery));
+  EXPECT_FALSE(assembler.HasPartial());
+
   // A frame in pieces completes with its last piece, at that piece's time.
   assembler.Feed(kVersionQuery.data(), 4, now, 0ns);
   EXPECT_FALSE(assembler.Next(false));
