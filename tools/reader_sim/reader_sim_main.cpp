@@ -99,7 +99,12 @@ int main(int argc, char** argv) {
                  "hang the line up after this many record frames");
   app.add_option("--hex-out", hex_out,
                  "write the received image as Intel HEX here after each download and on exit");
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // --help ends here too, with status 0; every bad argument gives 2.
+    return app.exit(error) == 0 ? 0 : 2;
+  }
 
   if (port_dir.empty()) {
     const char* from_env = std::getenv("FLASHWRIGHT_PORT_DIR");

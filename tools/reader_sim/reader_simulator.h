@@ -88,15 +88,21 @@ class ReaderSimulator {
   // replies or acknowledgements and then ends.
   void SetFault(SimFault fault, int count = -1);
   // The next reply to `command` (the echo byte of a request) is exactly `bytes`.
+  // (The request then has no other effect: nothing is stored, the mode does not change.)
   void SetReplyOverride(std::uint8_t command, std::vector<std::uint8_t> bytes);
   // Every D6 reply to `command` carries `status` (0 restores normal answers).
   void SetCommandStatus(std::uint8_t command, std::uint8_t status);
   // Acknowledgement status for record number `record_index` (0-based, duplicates counted).
+  // (The index is a position in RecordLog, counted from the simulator's start. It wins over
+  // an acknowledgement fault.)
   void SetRecordAckStatus(std::size_t record_index, std::uint8_t status);
   // After `records` record frames, the pty is closed (as when the cable is pulled) and a new
   // one is published under the same name, still in download mode.
+  // (Counted from this call; the line goes once the host has read the last acknowledgement.
+  // 0 hangs up at once. The mode is kept: a reader hung up mid-download awaits a recover run.)
   void HangUpAfterRecords(std::size_t records);
 
+  // (start_in_download_mode counts only at construction.)
   void SetOptions(const ReaderSimOptions& options);
   ReaderSimOptions Options() const;
 

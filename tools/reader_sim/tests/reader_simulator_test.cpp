@@ -813,6 +813,13 @@ TEST(ReaderSimProgram, HelpAndBadArguments) {
   EXPECT_EQ(bad.exit_status, 2);
   EXPECT_THAT(bad.err, ::testing::HasSubstr("--version"));
 
+  EXPECT_EQ(test::RunProgram({READER_SIM_PROGRAM, "--port-dir", dir.path(), "--com", "0"}).exit_status,
+            2);
+  EXPECT_EQ(test::RunProgram({READER_SIM_PROGRAM, "--port-dir", dir.path(), "--tag", "12G4"})
+                .exit_status,
+            2);
+  EXPECT_FALSE(std::filesystem::exists(dir.Join("COM1")));
+
   test::ProgramResult no_dir =
       test::RunProgram({READER_SIM_PROGRAM}, {"FLASHWRIGHT_PORT_DIR="});
   EXPECT_EQ(no_dir.exit_status, 2);
