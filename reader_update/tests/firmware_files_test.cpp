@@ -1,11 +1,14 @@
 // The firmware folder, its listing and packages, on real files.
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "reader_update/firmware_folder.h"
+#include "reader_update/firmware_source.h"
 #include "reader_update/package_reader.h"
 #include "tools/test_support/test_support.h"
 
@@ -76,6 +79,33 @@ TEST(PackageReaderTest, ListsTheFirmwareFilesOfThePackage) {
   for (const char* name : {"text", "broken", "none", "plural", "empty", "missing", "binary"}) {
     EXPECT_TRUE(ReadPackage(dir.path(), name).empty()) << name;
   }
+}
+
+TEST(ImageFileTest, AFileThatShrinksOrIsTooLargeIsAnErrorNotGarbage) {
+  TempDir dir;
+  const std::string path = dir.Join("shrinks.hex");
+  std::string text;
+  for (int i = 0; i < 64; ++i) text += ":0400000001020304F2\r\n";
+  text += ":00000001FF\r\n";
+  ASSERT_TRUE(WriteFile(path, text));
+  ImageFile file;
+  ASSERT_EQ(file.Open(path.c_str()), 0);
+  ASSERT_EQ(file.Size(), text.size());
+  // Cut short after its size was taken, as when it is replaced while the run starts.
+  std::filesystem::resize_file(path, 100);
+  std::unique_ptr<FirmwareSource> source;
+  EXPECT_EQ(FirmwareSource::Create(file.Size(), &file, ReadImageFile, nullptr, &source),
+            EndOfData);
+  EXPECT_EQ(source, nullptr);
+
+  // 4 GiB and more do not fit the 32-bit sizes of the source and the progress notes.
+  const std::string huge = dir.Join("huge.hex");
+  ASSERT_TRUE(WriteFile(huge, ""));
+  std::error_code error;
+  std::filesystem::resize_file(huge, 0x100000000ull, error);  // sparse: takes no space
+  if (error) GTEST_SKIP() << "no sparse files here: " << error.message();
+  EXPECT_EQ(file.Open(huge.c_str()), EFBIG);
+  EXPECT_FALSE(file.IsOpen());
 }
 
 }  // namespace
