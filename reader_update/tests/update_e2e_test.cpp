@@ -296,6 +296,18 @@ TEST_F(UpdateEndToEndTest, BadPackagesAndFilesEndBeforeAnythingIsSent) {
     EXPECT_NE(outcome.text.find(c.message), std::string::npos) << outcome.text;
     EXPECT_FALSE(outcome.offer_retry);
   }
+  // Each worker refuses the other kind of job at once and leaves it with the caller.
+  auto image_job = Job("boot");
+  auto package_job = Job("missing2");
+  package_job->is_package = true;
+  EXPECT_EQ(PackageWorker(image_job.get()), 1u);
+  EXPECT_EQ(ImageWorker(package_job.get()), 1u);
+  EXPECT_FALSE(image_job->failed_in_check);  // a run of either worker would set it
+  EXPECT_FALSE(package_job->failed_in_check);
+  MessageId message = 0;
+  std::unique_ptr<PostedRecord> record;
+  EXPECT_FALSE(queue_.Pump(&message, &record, 100ms));
+
   // Not a byte of firmware, no switch into download mode.
   EXPECT_TRUE(reader_->RecordLog().empty());
   EXPECT_EQ(reader_->RequestCount(kEnterDownloadCommand), 0u);
