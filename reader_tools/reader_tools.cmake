@@ -37,3 +37,22 @@ fw_add_fuzzer(tool_reply_fuzz
   LIBS fw_reader_tools
   RUNS 50000
   MAX_LEN 256)
+
+if(NOT FLASHWRIGHT_FUZZ)
+  fw_add_test(reader_tools_transact_test
+    SOURCES tests/tool_transact_test.cpp
+    LIBS fw_reader_tools fw_reader_sim fw_test_support)
+endif()
+
+if(FLASHWRIGHT_GUI)
+  add_library(fw_reader_tools_test_fixture STATIC tests/tool_dialog_fixture.cpp)
+  target_link_libraries(fw_reader_tools_test_fixture
+    PUBLIC fw_options fw_reader_tools_ui fw_reader_sim fw_test_support Qt6::Widgets)
+
+  fw_add_qtest(reader_tools_frame_test
+    SOURCES tests/tool_frame_test.cpp LIBS fw_reader_tools_test_fixture)
+  fw_add_qtest(reader_tools_diagnostics_test
+    SOURCES tests/diagnostics_dlog_test.cpp LIBS fw_reader_tools_test_fixture)
+  fw_add_qtest(reader_tools_settings_test
+    SOURCES tests/settings_dialogs_test.cpp LIBS fw_reader_tools_test_fixture)
+endif()

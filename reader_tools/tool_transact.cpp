@@ -45,6 +45,7 @@ ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolRepl
   const bool wait_for_input = wait_mode == ToolWaitMode::WaitForInput;
   std::vector<std::uint8_t> reply;
   ToolResult result = 0;
+  bool woke_for_input = false;
 
   while (result == 0) {
     std::uint32_t queued = 0;
@@ -82,8 +83,17 @@ ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolRepl
       break;
     }
     if (queued == 0 && wait_for_input) {
-      // Wake up as soon as bytes arrive, or just after the limit has passed.
-      port->WaitForInput(static_cast<int>(limit - elapsed + 1));
+      if (woke_for_input) {
+        // The wait said input was there but none is queued: the far end hung up. Pause
+        // briefly instead of waking up at once again until the limit passes.
+        platform::SleepMs(1);
+        woke_for_input = false;
+      } else {
+        // Wake up as soon as bytes arrive, or just after the limit has passed.
+        woke_for_input = port->WaitForInput(static_cast<int>(limit - elapsed + 1));
+      }
+    } else {
+      woke_for_input = false;
     }
   }
   return result;
