@@ -95,18 +95,20 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
     }
   } else {
     std::uint8_t flags = 0;
-    if (!body.Byte(&flags) || (*extra_byte && !body.Skip(1)) || !body.Byte(&status)) {
+    if (!body.Byte(&flags)) {
       *result = UnexpectedReply;
       return true;
     }
+    const bool have_status = (!*extra_byte || body.Skip(1)) && body.Byte(&status);
     if (flags & 0x01) {
       // The reader refused this request; unless it merely found no tag, it speaks the other
-      // variant.
-      if (status != kStatusNoTag) *extra_byte = !*extra_byte;
+      // variant. A reader of the other variant lays its refusal out its own way, so the status
+      // may lie where this variant has no byte left: that is no "no tag" either.
+      if (!have_status || status != kStatusNoTag) *extra_byte = !*extra_byte;
       *result = 0;
       return true;
     }
-    if (!body.Byte(&tag_count)) {
+    if (!have_status || !body.Byte(&tag_count)) {
       *result = UnexpectedReply;
       return true;
     }

@@ -254,6 +254,13 @@ TEST(InventoryReplies, D5VariantsEntrySpacingAndSwitching) {
   reply = D5Reply(0xFE, {0x01, 0x05});
   ASSERT_TRUE(ParseInventoryReply(reply.data(), reply.size(), &extra, &ids, &result));
   EXPECT_TRUE(extra);
+  // A reader without the extra byte refuses in its own layout (flags, status): the status is
+  // missing where this variant looks for it, and the variant still flips.
+  reply = D5Reply(0xFE, {0x01, 0x05});
+  ASSERT_TRUE(ParseInventoryReply(reply.data(), reply.size(), &extra, &ids, &result));
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(extra);
+  extra = true;
   // No tag (status 6) keeps the variant.
   reply = D5Reply(0xFE, {0x01, 0x00, 0x06});
   ASSERT_TRUE(ParseInventoryReply(reply.data(), reply.size(), &extra, &ids, &result));
