@@ -166,6 +166,18 @@ TEST_F(DetectReaderTest, AProductTextWithBracketsStillGivesNoVersion) {
   EXPECT_THAT(Detect(), ElementsAre("1", "0", "No version!", "NA", "0"));
 }
 
+TEST_F(DetectReaderTest, ANumberBeyondThePortRangeDoesNotWrapToAnotherPort) {
+  // The first bracket pair of the friendly name holds 65539, which a 16-bit port number would
+  // take for COM3.
+  FakeUsbDevice odd = kReaderDevice;
+  odd.product = "Reader (COM65539)";
+  sysfs_.AddSerialAdapter(odd, kReaderDriver, "ttyUSB0");
+  ReaderSimulator reader;
+  StartReader(&reader, 3);
+  EXPECT_THAT(Detect(), ElementsAre("1", "65539", "(no reader)", "NA", "0"));
+  EXPECT_EQ(reader.RequestCount(0x11), 0u);
+}
+
 TEST_F(DetectReaderTest, APortWithoutAReaderPushesNoReader) {
   AddReaderDevice();
   // COM7 names the tty, but nothing can be opened behind it.
@@ -350,6 +362,9 @@ TEST(ReaderprobeHostTest, PrintsTheFiveResultsInPopOrder) {
             "pop 3 (version text): 4.241.8*\\r\\nBootloader:2.03\\r\\nPlatform:520/530\n"
             "pop 4 (COM port): 7\n"
             "pop 5 (device search): 1\n");
+
+  // Without a path it loads the module of its own build.
+  EXPECT_EQ(test::RunProgram({READERPROBE_HOST}, env).out, run.out);
 
   run = test::RunProgram({READERPROBE_HOST, "--string-size", "4", READERPROBE_MODULE}, env);
   EXPECT_EQ(run.exit_status, 0) << run.err;
