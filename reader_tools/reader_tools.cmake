@@ -26,19 +26,17 @@ if(FLASHWRIGHT_GUI)
   target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
 endif()
 
-if(NOT FLASHWRIGHT_FUZZ)
-  fw_add_test(reader_tools_replies_test
-    SOURCES tests/tool_replies_test.cpp tests/tool_entry_test.cpp
-    LIBS fw_reader_tools)
-endif()
-
 fw_add_fuzzer(tool_reply_fuzz
   SOURCES fuzz/tool_reply_fuzz.cpp
   LIBS fw_reader_tools
   RUNS 50000
   MAX_LEN 256)
 
+# The fuzz configuration has no GoogleTest.
 if(NOT FLASHWRIGHT_FUZZ)
+  fw_add_test(reader_tools_replies_test
+    SOURCES tests/tool_replies_test.cpp tests/tool_entry_test.cpp
+    LIBS fw_reader_tools)
   fw_add_test(reader_tools_transact_test
     SOURCES tests/tool_transact_test.cpp
     LIBS fw_reader_tools fw_reader_sim fw_test_support)

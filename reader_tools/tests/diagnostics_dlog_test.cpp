@@ -236,6 +236,14 @@ void DiagnosticsTest::ContinuousReadingHoldsThePortUntilStoppedOrClosed() {
   reader.NewRequests();
   QTest::qWait(700);
   QVERIFY(reader.NewRequests().empty());
+
+  // So does the close box, which this dialog has.
+  auto closing = OpenDialog<CDiagnosticsDlog>(kFirstD6Reader);
+  Click(closing.get(), "1017");
+  QVERIFY(!PortIsFree());
+  QVERIFY(closing->close());
+  QVERIFY(!closing->ReadingContinuously());
+  QVERIFY(PortIsFree());
 }
 
 }  // namespace flashwright::test
