@@ -1,0 +1,50 @@
+# The windowed program: the windowing layer, the application shell and the program itself,
+# with a sample firmware folder beside it in the build tree.
+if(FLASHWRIGHT_GUI)
+  add_library(fw_windowing STATIC
+    windowing/device_change.cpp
+    windowing/folder_browser.cpp
+    windowing/key_state.cpp
+    windowing/message_box.cpp
+    windowing/modal_dialog.cpp
+    windowing/qt_post_target.cpp
+    windowing/registered_message.cpp
+    windowing/window_timer.cpp)
+  target_link_libraries(fw_windowing PUBLIC fw_options Qt6::Widgets fw_reader_update)
+
+  add_library(fw_app_shell STATIC
+    about_dlg.cpp
+    command_line_info.cpp
+    kindler_app.cpp
+    kindler_doc.cpp
+    main_frame.cpp
+    menu_resources.cpp
+    program_folder.cpp
+    screenshot_hook.cpp
+    usb_view_placeholder.cpp)
+  target_link_libraries(fw_app_shell PUBLIC fw_windowing fw_string_table fw_discovery
+                        fw_reader_update)
+
+  add_executable(flashwright main.cpp)
+  target_link_libraries(flashwright PRIVATE fw_app_shell fw_reader_update_view)
+
+  # A sample image beside the program that the simulator's default reader (bootloader 2.03,
+  # platform 0) takes: 4 KiB whose first record carries the descriptor byte 0x40 (class 1,
+  # platform 0) as data byte 6.
+  find_program(FW_SREC_CAT srec_cat)
+  set(fw_sample_image ${CMAKE_CURRENT_BINARY_DIR}/firmware/Reader_4_242_1.hex)
+  if(FW_SREC_CAT)
+    add_custom_command(
+      OUTPUT ${fw_sample_image}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/firmware
+      COMMAND ${FW_SREC_CAT}
+              -generate 0 8 -repeat-data 0x00 0xF0 0x0C 0xEF 0x00 0xF0 0x40 0x00
+              -generate 8 0x1000 -repeat-string "Flashwright sample reader firmware. "
+              -o ${fw_sample_image} -intel -output_block_size=16
+              -disable=exec-start-address
+      COMMENT "Sample reader firmware image"
+      VERBATIM)
+    add_custom_target(fw_sample_firmware ALL DEPENDS ${fw_sample_image})
+    add_dependencies(flashwright fw_sample_firmware)
+  endif()
+endif()

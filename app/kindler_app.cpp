@@ -1,0 +1,147 @@
+#include "app/kindler_app.h"
+
+
+#include "app/about_dlg.h"
+#include "app/command_ids.h"
+#include "app/command_line_info.h"
+#include "app/kindler_doc.h"
+#include "app/main_frame.h"
+#include "app/program_folder.h"
+#include "app/windowing/modal_dialog.h"
+#include "discovery/find_reader.h"
+#include "reader_update/firmware_folder.h"
+
+namespace flashwright {
+
+namespace {
+CKindlerApp* the_app = nullptr;
+
+// "<program folder>\firmware\*.hex" matches at least one file.
+bool FirmwareImagesBesideProgram() {
+  const std::vector<FirmwareFileEntry> files =
+      ListFirmwareFiles(InstalledProgramFolder() + "/" + kFirmwareFolderName);
+  for (const FirmwareFileEntry& file : files) {
+    if (!file.is_package) return true;
+  }
+  return false;
+}
+}  // namespace
+
+CKindlerApp::CKindlerApp() { the_app = this; }
+
+CKindlerApp::~CKindlerApp() {
+  frame_.reset();
+  document_.reset();
+  if (the_app == this) the_app = nullptr;
+}
+
+CKindlerApp* CKindlerApp::Get() { return the_app; }
+
+void CKindlerApp::SetViewFactory(ui::ViewKind kind, ViewFactory factory) {
+  (kind == ui::ViewKind::kReader ? reader_view_factory_ : usb_view_factory_) = std::move(factory);
+}
+
+ui::FormView* CKindlerApp::CreateView(ui::ViewKind kind, QWidget* parent) const {
+  const ViewFactory& factory =
+      kind == ui::ViewKind::kReader ? reader_view_factory_ : usb_view_factory_;
+  return factory ? factory(parent) : nullptr;
+}
+
+bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
+  // The platform's COM and rich-edit initialisation have no counterpart here: the widgets
+  // need no library loaded before they are created.
+  CFWCommandLineInfo info(options_);
+  ParseCommandLine(info, arguments);
+
+  // The shell command is always file-new: document, frame, first view.
+  document_ = std::make_unique<CKindlerDoc>(*this);
+  if (!document_->OnNewDocument()) return false;
+  frame_ = std::make_unique<CMainFrame>(*this, *document_);
+  if (!frame_->LoadFrame(ChooseFirstView())) {
+    frame_.reset();
+    return false;
+  }
+  frame_->show();
+  return true;
+}
+
+int CKindlerApp::ExitInstance() {
+  frame_.reset();
+  document_.reset();
+  return 0;
+}
+
+bool CKindlerApp::IsReaderEnabled() const {
+  return options_.usb_enabled ? options_.reader_enabled : true;
+}
+
+bool CKindlerApp::GetPortOption(std::int32_t* port) const {
+  if (!options_.port_given) return false;
+  *port = options_.port;
+  return true;
+}
+
+bool CKindlerApp::GetReaderFirmwareOption(std::string* file) const {
+  if (!options_.reader_firmware_given || options_.reader_firmware.empty()) return false;
+  *file = options_.reader_firmware;
+  return true;
+}
+
+bool CKindlerApp::GetTagTypeOption(std::uint8_t* tag_type) const {
+  if (!options_.tag_type_given) return false;
+  *tag_type = options_.tag_type;
+  return true;
+}
+
+bool CKindlerApp::GetUsbFirmwareOption(std::string* file) const {
+  if (!options_.usb_firmware_given || options_.usb_firmware.empty()) return false;
+  *file = options_.usb_firmware;
+  return true;
+}
+
+int CKindlerApp::CheckReaderVersion(std::uint32_t version) const {
+  return CFindReader::CheckReaderVersion(version, options_.limits.too_old,
+                                         options_.limits.too_new);
+}
+
+ui::ViewKind CKindlerApp::ChooseFirstView() const {
+  if (options_.reader_enabled && options_.usb_enabled) {
+    std::string file;
+    if (GetUsbFirmwareOption(&file) && !GetReaderFirmwareOption(&file)) return ui::ViewKind::kUsb;
+    if (FirmwareImagesBesideProgram()) return ui::ViewKind::kReader;
+    return ui::ViewKind::kUsb;
+  }
+  if (options_.usb_enabled) return ui::ViewKind::kUsb;
+  return ui::ViewKind::kReader;
+}
+
+bool CKindlerApp::OnCommand(int command_id) {
+  if (command_id == kCmdAbout) {
+    OnAppAbout();
+    return true;
+  }
+  if (command_id == kCmdExit) {
+    if (frame_) frame_->close();
+    return true;
+  }
+  return false;
+}
+
+bool CKindlerApp::OnUpdateCommand(ui::CommandState& state) const {
+  if (state.id == kCmdAbout || state.id == kCmdExit) {
+    state.Enable(!busy_);
+    return true;
+  }
+  return false;
+}
+
+bool CKindlerApp::HasCommand(int command_id) const {
+  return command_id == kCmdAbout || command_id == kCmdExit;
+}
+
+void CKindlerApp::OnAppAbout() {
+  CAboutDlg about(frame_.get());
+  ui::DoModal(about);
+}
+
+}  // namespace flashwright

@@ -1,0 +1,82 @@
+// The application object: run options from the command line, the process-wide busy flag, the
+// version gate over the option lists, the choice of the first view, and the About and Exit
+// commands. There is one per process; the other parts reach it through Get().
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/run_options.h"
+#include "app/windowing/command_state.h"
+#include "app/windowing/form_view.h"
+
+class QWidget;
+
+namespace flashwright {
+
+class CKindlerDoc;
+class CMainFrame;
+
+class CKindlerApp {
+ public:
+  using ViewFactory = std::function<ui::FormView*(QWidget* parent)>;
+
+  CKindlerApp();
+  ~CKindlerApp();
+  CKindlerApp(const CKindlerApp&) = delete;
+  CKindlerApp& operator=(const CKindlerApp&) = delete;
+
+  // The application object of the process, or nullptr before it exists.
+  static CKindlerApp* Get();
+
+  // The view classes the document template and the Device commands create.
+  void SetViewFactory(ui::ViewKind kind, ViewFactory factory);
+  ui::FormView* CreateView(ui::ViewKind kind, QWidget* parent) const;
+
+  // Reads the command line (program name excluded), creates the document, the frame and the
+  // first view, and shows the frame. False when the frame or the view could not be created.
+  bool InitInstance(const std::vector<std::string>& arguments);
+  int ExitInstance();
+
+  bool IsBusy() const { return busy_; }
+  void SetBusy(bool busy) { busy_ = busy; }
+
+  bool IsReaderEnabled() const;
+  bool IsUsbEnabled() const { return options_.usb_enabled; }
+  bool GetPortOption(std::int32_t* port) const;
+  bool GetReaderFirmwareOption(std::string* file) const;
+  bool GetTagTypeOption(std::uint8_t* tag_type) const;
+  bool GetUsbFirmwareOption(std::string* file) const;
+  const std::vector<std::string>& UsbMarkers() const { return options_.usb_markers; }
+  const RunOptions& Options() const { return options_; }
+  const VersionLimits& Limits() const { return options_.limits; }
+
+  // -1 too old, +1 too new, 0 acceptable.
+  int CheckReaderVersion(std::uint32_t version) const;
+
+  // The view shown first, from the options and the firmware beside the program.
+  ui::ViewKind ChooseFirstView() const;
+
+  CMainFrame* MainFrame() const { return frame_.get(); }
+  CKindlerDoc* Document() const { return document_.get(); }
+
+  // Command routing: the application answers About and Exit.
+  bool OnCommand(int command_id);
+  bool OnUpdateCommand(ui::CommandState& state) const;
+  bool HasCommand(int command_id) const;
+
+  void OnAppAbout();
+
+ private:
+  RunOptions options_;
+  bool busy_ = false;
+  ViewFactory reader_view_factory_;
+  ViewFactory usb_view_factory_;
+  std::unique_ptr<CKindlerDoc> document_;
+  std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace flashwright

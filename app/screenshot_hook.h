@@ -1,0 +1,20 @@
+// A test hook for the screenshot script: with FLASHWRIGHT_SCREENSHOTS=<folder> the program
+// saves pictures of its own window at fixed moments and then quits.
+//   FLASHWRIGHT_SCREENSHOT_RUN=basic   the view as it starts: basic.png
+//   FLASHWRIGHT_SCREENSHOT_RUN=update  the view as it starts (advanced.png), then it presses
+//                                      Begin Update: progress.png once the bar passes a
+//                                      quarter, success.png (or failure.png) at the end
+// The program's exit code is then 0 only when every picture was taken and none is blank.
+#pragma once
+
+namespace flashwright {
+
+class CMainFrame;
+
+// Installs the hook when the environment asks for it; true when it did.
+bool InstallScreenshotHook(CMainFrame* frame);
+
+// The exit code the hook decided, or `code` when no hook runs.
+int ScreenshotHookExitCode(int code);
+
+}  // namespace flashwright

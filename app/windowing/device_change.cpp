@@ -1,0 +1,21 @@
+#include "app/windowing/device_change.h"
+
+#include <QCoreApplication>
+
+#include "app/windowing/registered_message.h"
+
+namespace flashwright::ui {
+
+DeviceChangeEvent::DeviceChangeEvent(unsigned event_type, std::uintptr_t data)
+    : QEvent(EventType()), event_type_(event_type), data_(data) {}
+
+QEvent::Type DeviceChangeEvent::EventType() {
+  static const QEvent::Type type = RegisterWindowMessage("WM_DEVICECHANGE");
+  return type;
+}
+
+void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data) {
+  QCoreApplication::postEvent(frame, new DeviceChangeEvent(event_type, data));
+}
+
+}  // namespace flashwright::ui

@@ -1,0 +1,30 @@
+// Device-change notices: posted to the main frame from any thread (the USB layer's hot-plug
+// callback) and delivered on the user-interface thread.
+#pragma once
+
+#include <QEvent>
+#include <cstdint>
+
+class QObject;
+
+namespace flashwright::ui {
+
+// The notice that the set of device nodes changed.
+inline constexpr unsigned kDeviceNodesChanged = 7;
+
+class DeviceChangeEvent : public QEvent {
+ public:
+  DeviceChangeEvent(unsigned event_type, std::uintptr_t data);
+  static QEvent::Type EventType();
+
+  unsigned event_type() const { return event_type_; }
+  std::uintptr_t data() const { return data_; }
+
+ private:
+  unsigned event_type_;
+  std::uintptr_t data_;
+};
+
+void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data);
+
+}  // namespace flashwright::ui

@@ -1,0 +1,29 @@
+#include "app/windowing/folder_browser.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace flashwright::ui {
+
+namespace {
+FolderBrowserHandler& Handler() {
+  static FolderBrowserHandler handler;
+  return handler;
+}
+}  // namespace
+
+FolderChoice BrowseForFolder(QWidget* owner, const std::string& title, std::string* path) {
+  path->clear();
+  if (Handler()) return Handler()({owner, title}, path);
+
+  const QString chosen = QFileDialog::getExistingDirectory(
+      owner, QString::fromStdString(title), QDir::rootPath(), QFileDialog::ShowDirsOnly);
+  if (chosen.isNull()) return FolderChoice::kCancelled;
+  if (chosen.isEmpty()) return FolderChoice::kNoPath;
+  *path = QDir::toNativeSeparators(chosen).toStdString();
+  return FolderChoice::kChosen;
+}
+
+void SetFolderBrowserHandler(FolderBrowserHandler handler) { Handler() = std::move(handler); }
+
+}  // namespace flashwright::ui

@@ -1,0 +1,17 @@
+# The reader update view (Qt) and the firmware copy.
+add_library(fw_firmware_copy STATIC firmware_copy.cpp)
+target_link_libraries(fw_firmware_copy PUBLIC fw_options fw_reader_update)
+
+if(FLASHWRIGHT_GUI)
+  add_library(fw_reader_update_view STATIC
+    kindler_view.cpp
+    kindler_view_copy.cpp
+    kindler_view_run.cpp
+    progress_position.cpp
+    reader_discovery.cpp
+    reader_update_form.cpp
+    reader_view_state.cpp)
+  target_link_libraries(fw_reader_update_view PUBLIC fw_app_shell fw_firmware_copy
+                        fw_reader_update fw_discovery fw_reader_link fw_reader_tools_ui
+                        fw_string_table)
+endif()

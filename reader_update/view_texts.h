@@ -1,0 +1,43 @@
+// Texts of the reader update view that are not in the string table: the form's captions and
+// the composed reports of discovery and of the firmware copy.
+#pragma once
+
+namespace flashwright::texts {
+
+inline constexpr const char kSettingsGroup[] = "Settings";
+inline constexpr const char kPortLabel[] = "Port:";
+inline constexpr const char kFirmwareLabel[] = "Firmware:";
+inline constexpr const char kReaderInformationGroup[] = "Reader Information";
+inline constexpr const char kVersionLabel[] = "Version:";
+inline constexpr const char kPowerLevelLabel[] = "Power Level:";
+inline constexpr const char kTagIt[] = "TagIt";
+inline constexpr const char kIso[] = "ISO";
+inline constexpr const char kBeginUpdate[] = "Begin Update";
+inline constexpr const char kResetConfiguration[] = "Reset Configuration";
+
+inline constexpr const char kAutoDetect[] = "auto-detect";
+inline constexpr const char kComPortFormat[] = "COM%d";
+inline constexpr const char kNoReader[] = "(no reader)";
+inline constexpr const char kErrorLine[] = "(error %ld)";
+
+inline constexpr const char kFoundVersionError[] = "Reader version (error %ld) found on COM %d using %s.";
+inline constexpr const char kFoundVersion[] =
+    "Reader version %lX (Bootloader %.4hX,flags %.2hX) found on COM %d using %s.";
+inline constexpr const char kTooOldToUpdate[] = " Version is too old to update.";
+inline constexpr const char kTooNewToUpdate[] = " Version is too new to update.";
+
+inline constexpr const char kImageCountPrefix[] = "(%d of %d) ";
+inline constexpr const char kVerifyLine[] = "%sVerify Line: %lu";
+inline constexpr const char kInitializing[] = "%sInitializing...";
+inline constexpr const char kProgramLine[] = "%sProgram Line: %lu";
+inline constexpr const char kFinishing[] = "...Finishing...";
+
+inline constexpr const char kCopyMemoryError[] = "Memory error.";
+inline constexpr const char kCopyBrowseTitle[] = "Copy Firmware: Select drive or root folder.";
+inline constexpr const char kCopyGetPathError[] = "Get path error.";
+inline constexpr const char kCopyFileError[] = "File copy error %lu. %lu file(s) were copied.";
+inline constexpr const char kCopyDone[] = "%lu file(s) copied to %s";
+inline constexpr const char kCopyNothing[] = "No firmware files to copy.";
+inline constexpr const char kCopyFolderName[] = "firmware";
+
+}  // namespace flashwright::texts
