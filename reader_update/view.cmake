@@ -15,3 +15,9 @@ if(FLASHWRIGHT_GUI)
                         fw_reader_update fw_discovery fw_reader_link fw_reader_tools_ui
                         fw_string_table)
 endif()
+
+if(FLASHWRIGHT_GUI)
+  fw_add_qtest(reader_view_test SOURCES tests/kindler_view_test.cpp LIBS fw_app_test_harness)
+  fw_add_qtest(reader_update_run_test SOURCES tests/update_run_test.cpp LIBS fw_app_test_harness)
+  fw_add_qtest(firmware_copy_test SOURCES tests/firmware_copy_test.cpp LIBS fw_app_test_harness)
+endif()

@@ -22,6 +22,7 @@ class PostedRecordEvent : public QEvent {
   MessageId message() const { return message_; }
   // The record, once; later calls give nothing.
   std::unique_ptr<PostedRecord> TakeRecord() { return std::move(record_); }
+  const PostedRecord* record() const { return record_.get(); }
 
   // The event as a posted record event when it is one.
   static PostedRecordEvent* From(QEvent* event);

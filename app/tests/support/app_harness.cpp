@@ -1,0 +1,184 @@
+#include "app/tests/support/app_harness.h"
+
+#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/program_folder.h"
+#include "app/usb_view_placeholder.h"
+#include "app/windowing/key_state.h"
+#include "reader_update/kindler_view.h"
+#include "reader_update/reader_view_state.h"
+
+namespace flashwright::test {
+
+std::string HexImage(std::size_t size, std::uint8_t descriptor) {
+  std::vector<std::uint8_t> bytes(size);
+  const std::uint8_t header[] = {0x00, 0xF0, 0x0C, 0xEF, 0x00, 0xF0, descriptor, 0x00};
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = i < sizeof header ? header[i] : static_cast<std::uint8_t>(i * 7 + 3);
+  std::string text;
+  char line[64];
+  for (std::size_t address = 0; address < size; address += 16) {
+    const std::size_t count = std::min<std::size_t>(16, size - address);
+    unsigned sum = static_cast<unsigned>(count + (address >> 8) + (address & 0xFF));
+    std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(count),
+                  static_cast<unsigned>(address));
+    text += line;
+    for (std::size_t i = 0; i < count; ++i) {
+      std::snprintf(line, sizeof line, "%02X", bytes[address + i]);
+      text += line;
+      sum += bytes[address + i];
+    }
+    std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    text += line;
+  }
+  // Nothing follows the end-of-file record, so its report has consumed the whole file.
+  text += ":00000001FF";
+  return text;
+}
+
+std::string PackageXml(const std::vector<std::string>& images) {
+  std::string xml = "<?xml version=\"1.0\"?>\n<Package>\n";
+  for (const std::string& image : images) xml += "  <FirmwareFile>" + image + "</FirmwareFile>\n";
+  return xml + "</Package>\n";
+}
+
+AppHarness::AppHarness()
+    : sysfs_env_("FLASHWRIGHT_SYSFS", sysfs_.path().c_str()),
+      wine_env_("WINEPREFIX", wine_.path().c_str()) {
+  std::filesystem::create_directories(FirmwareFolder());
+  SetInstalledProgramFolderForTesting(program_.path());
+  ResetReaderViewStateForTesting();
+  ui::SetMessageBoxHandler([this](const ui::MessageBoxRequest& request) {
+    boxes.push_back(request);
+    if (!answers.empty()) {
+      const int answer = answers.front();
+      answers.pop_front();
+      return answer;
+    }
+    return (request.style & ui::kButtonMask) == ui::kButtonsYesNo ? int{ui::kAnswerNo}
+                                                                  : int{ui::kAnswerOk};
+  });
+  ui::SetFolderBrowserHandler([this](const ui::FolderBrowseRequest&, std::string* path) {
+    *path = folder_path;
+    return folder_choice;
+  });
+  ui::SetControlKeySourceForTesting([this] { return control_held; });
+}
+
+AppHarness::~AppHarness() {
+  Stop();
+  ui::SetMessageBoxHandler(nullptr);
+  ui::SetFolderBrowserHandler(nullptr);
+  ui::SetControlKeySourceForTesting(nullptr);
+  SetInstalledProgramFolderForTesting(std::string());
+  ResetReaderViewStateForTesting();
+  readers_.clear();
+}
+
+bool AppHarness::AddImage(const std::string& base_name, std::size_t size,
+                          std::uint8_t descriptor) {
+  return AddFile(base_name + ".hex", HexImage(size, descriptor));
+}
+
+bool AppHarness::AddFile(const std::string& name, const std::string& contents) {
+  return WriteFile(FirmwareFolder() + "/" + name, contents);
+}
+
+bool AppHarness::ConfigurePortInRegistry(int port) {
+  char value[16];
+  std::snprintf(value, sizeof value, "%08x", static_cast<unsigned>(port));
+  return WriteFile(wine_.path() + "/system.reg",
+                   std::string("WINE REGISTRY Version 2\n\n"
+                               "[Software\\\\Orvane\\\\Folio Systems\\\\Common\\\\Ravelin\\\\1.00] "
+                               "1600000000\n\"Port\"=dword:") +
+                       value + "\n");
+}
+
+sim::ReaderSimulator& AppHarness::AddReader(unsigned com, sim::ReaderSimOptions options) {
+  readers_.push_back(std::make_unique<sim::ReaderSimulator>(options));
+  if (!readers_.back()->Start(ports_.path(), com)) std::fprintf(stderr, "no pty for COM%u\n", com);
+  return *readers_.back();
+}
+
+bool AppHarness::Start(const std::vector<std::string>& arguments) {
+  app_ = std::make_unique<CKindlerApp>();
+  app_->SetViewFactory(ui::ViewKind::kReader,
+                       [](QWidget* parent) { return new CKindlerView(parent); });
+  app_->SetViewFactory(ui::ViewKind::kUsb,
+                       [](QWidget* parent) { return new CUsbViewPlaceholder(parent); });
+  if (!app_->InitInstance(arguments)) return false;
+  QCoreApplication::processEvents();
+  return true;
+}
+
+void AppHarness::Stop() {
+  if (!app_) return;
+  // A run that is still going on is finished first: its worker owns the reader port.
+  WaitUntilIdle();
+  app_->ExitInstance();
+  app_.reset();
+  // Events for windows that are gone are dropped here, freeing their records.
+  QCoreApplication::processEvents();
+}
+
+std::string AppHarness::PaneText() {
+  auto* pane = Find<QTextEdit>(1000);
+  return pane ? pane->toPlainText().toStdString() : std::string("<no pane>");
+}
+
+bool AppHarness::PaneBold() {
+  auto* pane = Find<QTextEdit>(1000);
+  QTextCursor cursor(pane->document());
+  cursor.movePosition(QTextCursor::Start);
+  cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+  return cursor.charFormat().fontWeight() >= QFont::Bold;
+}
+
+QColor AppHarness::PaneBackground() {
+  return Find<QTextEdit>(1000)->palette().color(QPalette::Base);
+}
+
+std::string AppHarness::ControlText(int id) {
+  if (auto* label = Find<QLabel>(id)) return label->text().toStdString();
+  if (auto* button = Find<QAbstractButton>(id)) return button->text().toStdString();
+  return "<no control>";
+}
+
+void AppHarness::ChoosePort(int port) {
+  auto* ports = Find<QComboBox>(1010);
+  const int index = ports->findData(port);
+  ports->setCurrentIndex(index);
+  emit ports->activated(index);
+}
+
+void AppHarness::ChooseFirmware(const std::string& base_name) {
+  auto* files = Find<QComboBox>(1012);
+  const int index = files->findText(QString::fromStdString(base_name));
+  files->setCurrentIndex(index);
+  emit files->activated(index);
+}
+
+void AppHarness::ClickBeginUpdate() { Find<QPushButton>(1001)->click(); }
+
+bool AppHarness::WaitUntilIdle(int timeout_ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (app_ && app_->IsBusy()) {
+    if (timer.elapsed() > timeout_ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTest::qWait(5);
+  }
+  QCoreApplication::processEvents();
+  return true;
+}
+
+}  // namespace flashwright::test

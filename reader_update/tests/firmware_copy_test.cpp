@@ -1,0 +1,138 @@
+// "Copy Firmware To Memory Card..." through the view's menu command, on real folders.
+#include <sys/stat.h>
+
+#include <QTest>
+#include <filesystem>
+
+#include "app/command_ids.h"
+#include "app/tests/support/app_harness.h"
+#include "reader_update/firmware_copy.h"
+
+using flashwright::test::AppHarness;
+using flashwright::test::TempDir;
+
+namespace flashwright {
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+class FirmwareCopyTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void CopiesImagesOnlyIntoFirmwareFolder() {
+    AppHarness harness;
+    QVERIFY(harness.AddImage("Reader_1"));
+    QVERIFY(harness.AddImage("Reader_2"));
+    QVERIFY(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1", "Reader_2"})));
+    QVERIFY(harness.AddFile("notes.txt", "not firmware"));
+    TempDir card;
+    harness.control_held = true;
+    QVERIFY(harness.Start());
+    // A chosen root ends with its separator: no doubled one in the destination.
+    harness.folder_choice = ui::FolderChoice::kChosen;
+    harness.folder_path = card.path() + "/";
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, "2 file(s) copied to " + card.path() + "/firmware");
+    QCOMPARE(harness.boxes[0].style & ui::kIconMask, 0u);
+    QCOMPARE(FilesIn(card.Join("firmware")),
+             (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
+    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_1.hex")),
+             test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"));
+
+    // Again, without the separator, replacing what is there.
+    QVERIFY(test::WriteFile(card.Join("firmware/Reader_2.hex"), "old"));
+    harness.folder_path = card.path();
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.back().text, "2 file(s) copied to " + card.path() + "/firmware");
+    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_2.hex")),
+             test::ReadFile(harness.FirmwareFolder() + "/Reader_2.hex"));
+  }
+
+  void ReadOnlyFileIsSkipped() {
+    AppHarness harness;
+    QVERIFY(harness.AddImage("Reader_1"));
+    QVERIFY(harness.AddImage("Reader_2"));
+    TempDir card;
+    std::filesystem::create_directory(card.Join("firmware"));
+    QVERIFY(test::WriteFile(card.Join("firmware/Reader_1.hex"), "keep me"));
+    ::chmod(card.Join("firmware/Reader_1.hex").c_str(), 0444);
+    harness.control_held = true;
+    QVERIFY(harness.Start());
+    harness.folder_choice = ui::FolderChoice::kChosen;
+    harness.folder_path = card.path();
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, "1 file(s) copied to " + card.path() + "/firmware");
+    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_1.hex")), std::string("keep me"));
+  }
+
+  void NothingToCopy() {
+    AppHarness harness;
+    QVERIFY(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1"})));
+    TempDir card;
+    harness.control_held = true;
+    QVERIFY(harness.Start({"/D"}));
+    harness.folder_choice = ui::FolderChoice::kChosen;
+    harness.folder_path = card.path();
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, std::string("No firmware files to copy."));
+    QVERIFY(!std::filesystem::exists(card.Join("firmware")));
+
+    // The firmware folder itself vanished: the same report.
+    std::filesystem::remove_all(harness.FirmwareFolder());
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.back().text, std::string("No firmware files to copy."));
+  }
+
+  void BrowserOutcomesAndCopyErrors() {
+    AppHarness harness;
+    QVERIFY(harness.AddImage("Reader_1"));
+    QVERIFY(harness.AddImage("Reader_2"));
+    harness.control_held = true;
+    QVERIFY(harness.Start());
+    harness.folder_choice = ui::FolderChoice::kCancelled;
+    harness.Command(kCmdCopyFirmware);
+    QVERIFY(harness.boxes.empty());
+
+    harness.folder_choice = ui::FolderChoice::kNoPath;
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, std::string("Get path error."));
+    QCOMPARE(harness.boxes[0].style & ui::kIconMask, unsigned{ui::kIconError});
+
+    // A chosen folder that does not exist: the folder is made one level deep only, so the
+    // first copy fails and stops the rest.
+    TempDir card;
+    harness.folder_choice = ui::FolderChoice::kChosen;
+    harness.folder_path = card.Join("missing/deeper");
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.back().text,
+             "File copy error " + std::to_string(ENOENT) + ". 0 file(s) were copied.");
+    QCOMPARE(harness.boxes.back().style & ui::kIconMask, unsigned{ui::kIconError});
+    QVERIFY(!std::filesystem::exists(card.Join("missing")));
+
+    // A destination entry that is a folder cannot be replaced: a real error after one copy.
+    std::filesystem::create_directories(card.Join("firmware/Reader_2.hex"));
+    const CopyResult result = CopyImages(harness.FirmwareFolder(), CopyDestination(card.path()));
+    QCOMPARE(result.count, 1u);
+    QVERIFY(result.error != 0);
+  }
+};
+
+}  // namespace flashwright
+
+QTEST_MAIN(flashwright::FirmwareCopyTest)
+#include "firmware_copy_test.moc"
