@@ -20,9 +20,11 @@ int main(int argc, char** argv) {
 
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  // The test hooks go in before the window is first shown and painted.
   if (!app.InitInstance(arguments)) return 1;
 
   flashwright::InstallScreenshotHook(app.MainFrame());
+  flashwright::InstallFirstPaintHook(app.MainFrame());
   const int code = qt.exec();
   app.ExitInstance();
   return flashwright::ScreenshotHookExitCode(code);

@@ -127,7 +127,33 @@ class ScreenshotHook : public QObject {
   QTimer* poll_ = nullptr;
 };
 
+class FirstPaintHook : public QObject {
+ public:
+  explicit FirstPaintHook(CMainFrame* frame) : QObject(frame) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Paint || seen_) return QObject::eventFilter(watched, event);
+    seen_ = true;
+    watched->event(event);
+    std::printf("first paint\n");
+    std::fflush(stdout);
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    return true;
+  }
+
+ private:
+  bool seen_ = false;
+};
+
 }  // namespace
+
+bool InstallFirstPaintHook(CMainFrame* frame) {
+  const char* hook = std::getenv("FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT");
+  if (!hook || std::string(hook) != "1" || !frame) return false;
+  frame->installEventFilter(new FirstPaintHook(frame));
+  return true;
+}
 
 bool InstallScreenshotHook(CMainFrame* frame) {
   const char* folder = std::getenv("FLASHWRIGHT_SCREENSHOTS");

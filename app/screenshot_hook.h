@@ -14,6 +14,10 @@ class CMainFrame;
 // Installs the hook when the environment asks for it; true when it did.
 bool InstallScreenshotHook(CMainFrame* frame);
 
+// A test hook for the start-up benchmark: with FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT=1 the program
+// prints "first paint" on its standard output once its window has been painted, and quits.
+bool InstallFirstPaintHook(CMainFrame* frame);
+
 // The exit code the hook decided, or `code` when no hook runs.
 int ScreenshotHookExitCode(int code);
 

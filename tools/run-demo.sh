@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# The program's main job on its embedded default: a simulated reader on COM1 of a temporary
-# port folder, and what the reader link reads from it.
+# The program's main job on a simulated reader: a reader simulator on COM1 of a temporary port
+# folder, and then
+#   with a display ($DISPLAY or $WAYLAND_DISPLAY): the Flashwright window on that port, with the
+#     sample firmware folder beside the program, ready for "Begin Update";
+#   without one: a terminal update with flashwright-cli when it is built, else what the reader
+#     link reads from the simulated reader.
 set -euo pipefail
 build=${1:-build}
 ports=$(mktemp -d)
@@ -9,4 +13,12 @@ export FLASHWRIGHT_PORT_DIR=$ports
 "$build/tools/reader_sim/reader-sim" --port-dir "$ports" --com 1 > "$ports/sim.log" &
 sim=$!
 for _ in $(seq 50); do grep -q 'reader-sim:' "$ports/sim.log" 2>/dev/null && break; sleep 0.1; done
-"$build/tools/reader_info/reader-info" 1
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/app/flashwright" ]; then
+  echo "Flashwright on the simulated reader at COM1 (firmware folder: $build/app/firmware)"
+  "$build/app/flashwright" /C 1
+elif [ -x "$build/app/flashwright-cli" ]; then
+  "$build/app/flashwright-cli" update
+else
+  "$build/tools/reader_info/reader-info" 1
+fi

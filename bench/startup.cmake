@@ -1,0 +1,7 @@
+# Start-up of the windowed program and the user-interface thread's longest stall in an update.
+if(FLASHWRIGHT_GUI)
+  add_executable(bench_startup startup_bench.cpp)
+  target_link_libraries(bench_startup PRIVATE fw_options fw_app_test_harness)
+  target_compile_definitions(bench_startup PRIVATE FW_PROGRAM_PATH="$<TARGET_FILE:flashwright>")
+  add_dependencies(bench_startup flashwright)
+endif()
