@@ -189,8 +189,11 @@ class UpdateRunTest : public QObject {
     AppHarness harness;
     QVERIFY(harness.AddImage("Reader_1", 2048));
     sim::ReaderSimulator& reader = harness.AddReader(1);
-    // The cable is pulled after 40 records; the reader then waits in download mode.
+    // The cable is pulled after 40 record frames; the reader then waits in download mode. Its
+    // answer to the last one is "busy", so the host pauses before sending it again and finds
+    // the line gone.
     reader.HangUpAfterRecords(40);
+    reader.SetRecordAckStatus(39, 0xFE);
     QVERIFY(harness.Start({"/C", "1"}));
     harness.answers.push_back(ui::kAnswerYes);
     // Right after the question is answered the new run must hold the controls.
@@ -206,7 +209,7 @@ class UpdateRunTest : public QObject {
     });
     harness.ClickBeginUpdate();
     QVERIFY(harness.WaitUntilIdle(60000));
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QVERIFY2(harness.boxes.size() == 1, harness.PaneText().c_str());
     const std::string& question = harness.boxes[0].text;
     QVERIFY2(question.rfind("Reader update on COM 1 failed. Check reader power and serial "
                             "cables.\r\n(Err:",
@@ -231,7 +234,9 @@ class UpdateRunTest : public QObject {
   void FailureAnsweredNoPointsToRecoverMode() {
     AppHarness harness;
     QVERIFY(harness.AddImage("Reader_1", 2048));
-    harness.AddReader(1).HangUpAfterRecords(20);
+    sim::ReaderSimulator& reader = harness.AddReader(1);
+    reader.HangUpAfterRecords(20);
+    reader.SetRecordAckStatus(19, 0xFE);
     QVERIFY(harness.Start({"/C", "1"}));
     harness.answers.push_back(ui::kAnswerNo);
     harness.ClickBeginUpdate();
