@@ -326,10 +326,10 @@ void ReaderSimulator::Impl::HandleRequest(const AssembledRequest& request) {
       }
     }
   }
-  SimClock::time_point last_write;
-  WriteReply(pty_.master(), pieces, paced, kSplitPause, last_write);
-  std::lock_guard lock(mutex_);
-  last_reply_end_ = last_write;
+  WriteReply(pty_.master(), pieces, paced, kSplitPause, [this](SimClock::time_point at) {
+    std::lock_guard lock(mutex_);
+    last_reply_end_ = at;
+  });
 }
 
 bool ReaderSimulator::Impl::HangUp() {

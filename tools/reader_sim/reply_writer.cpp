@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 
 namespace flashwright::sim {
 namespace {
@@ -32,7 +33,8 @@ bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
 }  // namespace
 
 bool WriteReply(int fd, const std::vector<std::vector<std::uint8_t>>& pieces, bool paced,
-                std::chrono::milliseconds pause, SimClock::time_point& last_write) {
+                std::chrono::milliseconds pause,
+                const std::function<void(SimClock::time_point)>& before_last_write) {
   const SimClock::time_point start = SimClock::now();
   std::chrono::nanoseconds pauses{0};
   std::size_t sent = 0;
@@ -42,20 +44,23 @@ bool WriteReply(int fd, const std::vector<std::vector<std::uint8_t>>& pieces, bo
       pauses += pause;
       if (!paced) SleepUntil(SimClock::now() + pause);
     }
+    const bool last_piece = k + 1 == pieces.size();
     if (!paced) {
+      if (last_piece) before_last_write(SimClock::now());
       ok = WriteAll(fd, pieces[k].data(), pieces[k].size());
       continue;
     }
-    for (std::uint8_t byte : pieces[k]) {
+    for (std::size_t b = 0; b < pieces[k].size(); ++b) {
+      const std::uint8_t byte = pieces[k][b];
       ++sent;
       SleepUntil(start + pauses + ByteTimes(sent));
+      if (last_piece && b + 1 == pieces[k].size()) before_last_write(SimClock::now());
       if (!WriteAll(fd, &byte, 1)) {
         ok = false;
         break;
       }
     }
   }
-  last_write = SimClock::now();
   return ok;
 }
 
