@@ -74,6 +74,8 @@ class CKindlerView : public ui::FormView {
   std::uint8_t ResetSelection() const { return reset_selection_; }
   bool IsAdvancedView() const { return advanced_; }
   bool RunActive() const { return run_active_; }
+  // Where the worker posts this view's notices.
+  TargetHandle PostTargetHandle() const;
 
  protected:
   bool event(QEvent* event) override;

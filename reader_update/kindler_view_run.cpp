@@ -255,6 +255,8 @@ void CKindlerView::ShowResetConfigurationBox(std::int32_t result, std::uint8_t s
                  result != 0 ? ui::kIconError : 0u);
 }
 
+TargetHandle CKindlerView::PostTargetHandle() const { return post_target_->handle(); }
+
 bool CKindlerView::event(QEvent* event) {
   ui::PostedRecordEvent* posted = ui::PostedRecordEvent::From(event);
   if (!posted) return ui::FormView::event(event);

@@ -377,6 +377,63 @@ class UpdateRunTest : public QObject {
     QVERIFY(Enabled(harness, 1001));
   }
 
+  void DamagedImageFailsInTheCheck() {
+    AppHarness harness;
+    QVERIFY(harness.AddFile("Broken.hex", ":10000000zz not a record at all\r\n"));
+    QVERIFY(harness.AddImage("Short", 16, 0x40));
+    harness.AddReader(1);
+    harness.control_held = true;
+    QVERIFY(harness.Start({"/C", "1", "/F", "Broken"}));
+    harness.control_held = false;
+    harness.ClickBeginUpdate();
+    QVERIFY(harness.WaitUntilIdle());
+    QVERIFY2(harness.PaneText().rfind("File error. File Broken or directory " +
+                                          harness.FirmwareFolder() +
+                                          " may be invalid or damaged.\n(Err:-7,Line:1)",
+                                      0) == 0,
+             harness.PaneText().c_str());
+    QVERIFY(harness.boxes.empty());
+    QVERIFY(!harness.App().IsBusy());
+  }
+
+  void NoticesForAViewThatIsGone() {
+    AppHarness harness;
+    QVERIFY(harness.AddImage("Reader_1"));
+    QVERIFY(harness.Start());
+    // Notices queued for the view and never handled, because the view is replaced first, are
+    // freed with their events (the sanitizer build reports a leak otherwise).
+    auto* view = ViewOf(harness);
+    QVERIFY(view);
+    int handled = 0;
+    struct Counter : QObject {
+      int* count;
+      explicit Counter(int* c) : count(c) {}
+      bool eventFilter(QObject*, QEvent* event) override {
+        if (ui::PostedRecordEvent::From(event)) ++*count;
+        return false;
+      }
+    } counter(&handled);
+    view->installEventFilter(&counter);
+    // Posted as a worker posts them, to the handle a job carries.
+    const TargetHandle target = view->PostTargetHandle();
+    QVERIFY(target != 0);
+    for (int i = 0; i < 3; ++i) {
+      auto note = std::make_unique<ProgressNote>();
+      note->line = 8;
+      note->total = 100;
+      note->consumed = 10;
+      note->range_end = 100;
+      QVERIFY(PostRecord(target, ProgramProgressMessage(), std::move(note)));
+    }
+    QVERIFY(PostRecord(target, UpdateCompleteMessage(), std::make_unique<UpdateJob>()));
+    harness.Command(kCmdUsbDevice);  // the view goes before its events are delivered
+    QCoreApplication::processEvents();
+    QCOMPARE(handled, 0);
+    // Its target is gone: a late record is refused and freed.
+    QVERIFY(!PostRecord(target, ProgramProgressMessage(), std::make_unique<ProgressNote>()));
+    QVERIFY(!harness.App().IsBusy());
+  }
+
   void WindowClosedWhileWorkerPosts() {
     sim::ReaderSimOptions options;
     options.paced = true;  // slow enough that the run outlives the window
