@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include "app/command_ids.h"
 #include "app/tests/support/app_harness.h"
@@ -260,6 +262,29 @@ class KindlerViewTest : public QObject {
       QCOMPARE(harness.boxes[0].text,
                std::string("Cannot detect reader on COM 1. Exit other applications and try "
                            "again.\r\n(error -5)"));
+    }
+    {  // The power level dialog opens on the selected port; afterwards the view reads the
+       // reader information again.
+      AppHarness harness;
+      QVERIFY(harness.AddImage("Reader_1"));
+      sim::ReaderSimulator& reader = harness.AddReader(1);
+      harness.control_held = true;
+      QVERIFY(harness.Start({"/C", "1"}));
+      QCOMPARE(harness.ControlText(1009), std::string("1W"));
+      QString dialog_title;
+      QTimer::singleShot(200, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog) return;
+        dialog_title = dialog->windowTitle();
+        sim::ReaderSimOptions changed = reader.Options();
+        changed.power_level = 4;
+        reader.SetOptions(changed);
+        dialog->close();
+      });
+      harness.Command(kCmdPowerLevel);
+      QCOMPARE(dialog_title, QString("RF Power Level"));
+      QCOMPARE(harness.ControlText(1009), std::string("400mW"));
+      QVERIFY(harness.boxes.empty());
     }
     {  // A silent reader on the selected port has no version: no dialog either.
       AppHarness harness;
