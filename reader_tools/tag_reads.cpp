@@ -3,21 +3,12 @@
 #include <cstdio>
 #include <strings.h>
 
+#include "reader_tools/tool_entry.h"
 #include "reader_tools/tool_port_state.h"
 #include "reader_tools/tool_reply.h"
 #include "reader_tools/tool_transact.h"
 
 namespace flashwright {
-namespace {
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::vector<std::uint8_t> BuildInventoryRequest(std::uint32_t reader_version, bool extra_byte) {
   if (HasD6Tools(reader_version)) {

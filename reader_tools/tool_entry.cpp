@@ -3,7 +3,6 @@
 #include "reader_tools/security_method.h"
 
 namespace flashwright {
-namespace {
 
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -11,8 +10,6 @@ int HexDigitValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
-
-}  // namespace
 
 std::optional<std::uint8_t> ParseHexEntry(const std::string& text) {
   if (text.empty() || text.size() > static_cast<std::size_t>(kHexEntryMaxChars)) {

@@ -7,6 +7,9 @@
 
 namespace flashwright {
 
+// The value of one hexadecimal digit of either case, or -1.
+int HexDigitValue(char c);
+
 // The longest value entry the settings dialogs accept.
 inline constexpr int kHexEntryMaxChars = 2;
 
