@@ -1,0 +1,48 @@
+# flashwright-cli: the reader updates and reader tools of the windowed program from a terminal
+# and from service scripts. It runs the same link, engine, discovery and tool operations; only
+# its arguments and its output are its own.
+if(NOT FLASHWRIGHT_FUZZ)
+  find_package(CLI11 CONFIG REQUIRED)
+  find_package(nlohmann_json CONFIG REQUIRED)
+
+  # Everything but main(), so that tests can link the pieces that have logic of their own.
+  add_library(fw_cli STATIC
+    cli/cli_arguments.cpp
+    cli/cli_program.cpp
+    cli/diag_command.cpp
+    cli/event_output.cpp
+    cli/info_command.cpp
+    cli/ports_command.cpp
+    cli/progress_status.cpp
+    cli/reader_choice.cpp
+    cli/reset_config_command.cpp
+    cli/settings_commands.cpp
+    cli/signal_watcher.cpp
+    cli/tool_session.cpp
+    cli/update_command.cpp)
+  target_link_libraries(fw_cli PUBLIC
+    fw_options fw_reader_link fw_reader_update fw_reader_tools fw_discovery fw_platform_devices
+    fw_string_table CLI11::CLI11 nlohmann_json::nlohmann_json)
+
+  add_executable(flashwright-cli cli/cli_main.cpp)
+  target_link_libraries(flashwright-cli PRIVATE fw_options fw_cli)
+  set_target_properties(flashwright-cli PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)
+
+  fw_add_test(cli_pieces_test
+    SOURCES cli/tests/cli_pieces_test.cpp
+    LIBS fw_cli)
+
+  # The end-to-end tests run the real program against the reader simulator on ptys.
+  fw_add_test(cli_program_test
+    SOURCES
+      cli/tests/cli_fixture.cpp
+      cli/tests/cli_update_test.cpp
+      cli/tests/cli_tools_test.cpp
+      cli/tests/cli_usage_test.cpp
+      cli/tests/cli_terminal_test.cpp
+    LIBS fw_reader_sim fw_test_support fw_fake_sysfs nlohmann_json::nlohmann_json)
+  target_compile_definitions(cli_program_test PRIVATE
+    FLASHWRIGHT_CLI_PATH="$<TARGET_FILE:flashwright-cli>")
+  add_dependencies(cli_program_test flashwright-cli)
+endif()

@@ -1,0 +1,304 @@
+#include "app/cli/cli_program.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_arguments.h"
+#include "app/cli/cli_texts.h"
+#include "app/cli/diag_command.h"
+#include "app/cli/event_output.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/info_command.h"
+#include "app/cli/ports_command.h"
+#include "app/cli/reset_config_command.h"
+#include "app/cli/settings_commands.h"
+#include "app/cli/signal_watcher.h"
+#include "app/cli/update_command.h"
+#include "app/string_table.h"
+#include "reader_tools/tool_entry.h"
+#include "reader_update/firmware_folder.h"
+
+namespace flashwright::cli {
+namespace {
+
+constexpr char kProgramName[] = "flashwright-cli";
+
+const CLI::Validator& PortValidator() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (ParsePortArgument(text)) return {};
+        return "expected auto, a COM number 1 to 65535 or COM<n>, not '" + text + "'";
+      },
+      "");
+  return validator;
+}
+
+const CLI::Validator& ConstraintValidator() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (LowerCase(text) == "none" || IsVersionConstraint(text)) return {};
+        return "expected none or [G|L]major[.minor[.build]] (components 0 to 255), not '" +
+               text + "'";
+      },
+      "");
+  return validator;
+}
+
+void AddPortOption(CLI::App* command, std::string* port) {
+  command
+      ->add_option("--port", *port,
+                   "COM port of the reader (a number or COM<n>), or auto for port discovery")
+      ->check(PortValidator())
+      ->type_name("N|auto")
+      ->capture_default_str();
+}
+
+CLI::Option* AddTagTypesOption(CLI::App* command, std::string* tag_types) {
+  return command
+      ->add_option("--tag-types", *tag_types, "tag technologies: all, iso, ti or none")
+      ->type_name("all|iso|ti|none")
+      ->check(CLI::IsMember({"all", "iso", "ti", "none"}, CLI::ignore_case).description(""));
+}
+
+// A usage error found after the arguments were read. Nothing has been sent to a reader.
+int UsageError(EventOutput& output, const std::string& command, const std::string& text) {
+  output.Notice(std::string(kProgramName) + " " + command + ": " + ConsoleText(text));
+  output.Notice(texts::kUsageHint);
+  if (output.json()) {
+    JsonObject object;
+    object["event"] = "outcome";
+    object["status"] = static_cast<int>(kExitUsage);
+    object["kind"] = KindName(MessageKind::Error);
+    object["text"] = ConsoleText(text);
+    // Written as the outcome event, without a second copy on stderr.
+    std::fputs((object.dump() + "\n").c_str(), stdout);
+    std::fflush(stdout);
+  }
+  return kExitUsage;
+}
+
+bool HasJsonArgument(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
+
+struct Arguments {
+  bool json = false;
+  std::string port = "auto";
+  // update
+  std::string firmware;
+  std::string firmware_dir;
+  bool recover = false;
+  std::string tag_types = "all";
+  std::vector<std::string> too_old;
+  std::vector<std::string> too_new;
+  bool check_only = false;
+  // tools
+  std::string reset_tag_types;
+  bool continuous = false;
+  std::string afi;
+  std::vector<std::string> security;
+  std::string transmit_mode;
+  std::string power_level;
+};
+
+}  // namespace
+
+int RunCli(int argc, char** argv, SignalWatcher* watcher) {
+  Arguments args;
+  CLI::App app{"Reader firmware updates and reader tools for RFID readers on serial ports.\n"
+               "Serial ports are COM numbers: COM 1-16 are /dev/ttyUSB0-15, COM 17-32\n"
+               "/dev/ttyACM0-15, COM 33 up /dev/ttyS0 up (FLASHWRIGHT_PORT_DIR overrides).",
+               kProgramName};
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.add_flag("--json", args.json, "print one JSON object per event on stdout");
+
+  CLI::App* ports = app.add_subcommand(
+      "ports", "list the COM ports, their hardware IDs and friendly names, and what reader "
+               "port discovery would choose");
+
+  CLI::App* info = app.add_subcommand(
+      "info", "show the reader's version, bootloader, platform and power level");
+  AddPortOption(info, &args.port);
+
+  CLI::App* update = app.add_subcommand("update", "update the reader's firmware");
+  update->add_option("--firmware", args.firmware,
+                     "image or package of the firmware folder, by base name")
+      ->type_name("NAME")
+      ->required();
+  AddPortOption(update, &args.port);
+  update->add_flag("--recover", args.recover,
+                   "the reader already waits for records after a broken download: send the "
+                   "image without the switch into download mode and without the header checks "
+                   "(needs --port N)");
+  AddTagTypesOption(update, &args.tag_types)
+      ->description("tag technologies whose configuration is reset after a successful "
+                    "update: all, iso, ti or none")
+      ->capture_default_str();
+  update->add_option("--too-old", args.too_old,
+                     "version constraint of readers too old to update, as /O; replaces the "
+                     "default L2.1, may be repeated, none empties the list")
+      ->check(ConstraintValidator())
+      ->type_name("C")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  update->add_option("--too-new", args.too_new,
+                     "version constraint of readers too new to update, as /N; may be "
+                     "repeated, none empties the list")
+      ->check(ConstraintValidator())
+      ->type_name("C")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  update->add_option("--firmware-dir", args.firmware_dir,
+                     "firmware folder (default: the folder firmware beside the program)")
+      ->type_name("DIR");
+  update->add_flag("--check-only", args.check_only,
+                   "run the check pass of the image (every image of a package) against the "
+                   "reader and send nothing");
+
+  CLI::App* reset = app.add_subcommand("reset-config", "reset the reader's configuration");
+  AddTagTypesOption(reset, &args.reset_tag_types)->required();
+  AddPortOption(reset, &args.port);
+
+  CLI::App* diag =
+      app.add_subcommand("diag", "list the tags in the reader's field with their block 0");
+  diag->add_flag("--continuous", args.continuous, "read every 500 ms until Ctrl-C");
+  AddPortOption(diag, &args.port);
+
+  CLI::App* afi = app.add_subcommand("afi", "read or set the portal AFI value");
+  afi->add_option("--set", args.afi, "new AFI value, hexadecimal 00 to FF")->type_name("HEX");
+  AddPortOption(afi, &args.port);
+
+  CLI::App* security = app.add_subcommand("security", "read or set the security method");
+  security
+      ->add_option("--set", args.security,
+                   "new method AFI, EAS, DSFID or None, and its value in hexadecimal (EAS "
+                   "takes 0 or 1, None no value)")
+      ->type_name("METHOD [VALUE]")
+      ->expected(1, 2);
+  AddPortOption(security, &args.port);
+
+  CLI::App* transmit = app.add_subcommand("transmit-mode", "read or set the RF transmit mode");
+  transmit->add_option("--set", args.transmit_mode, "new mode: 1 out of 4 or 1 out of 256")
+      ->type_name("4|256")
+      ->check(CLI::IsMember({"4", "256"}).description(""));
+  AddPortOption(transmit, &args.port);
+
+  CLI::App* power = app.add_subcommand("power-level", "read or set the RF power level");
+  power->add_option("--set", args.power_level, "new level")
+      ->type_name("100mW|200mW|400mW|1W")
+      ->check(CLI::IsMember({"100mW", "200mW", "400mW", "1W"}, CLI::ignore_case).description(""));
+  AddPortOption(power, &args.port);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    EventOutput output(HasJsonArgument(argc, argv) ? OutputMode::Json : OutputMode::Plain,
+                       stdout, stderr);
+    std::string where;
+    for (const CLI::App* command : app.get_subcommands()) where = command->get_name();
+    return UsageError(output, where, e.what());
+  }
+
+  const OutputMode mode = args.json                  ? OutputMode::Json
+                          : isatty(STDOUT_FILENO) == 1 ? OutputMode::Terminal
+                                                       : OutputMode::Plain;
+  EventOutput output(mode, stdout, stderr);
+  const int port = ParsePortArgument(args.port).value_or(kAutoDetectPort);
+
+  if (ports->parsed()) return RunPorts(output);
+  if (info->parsed()) return RunInfo(port, output);
+
+  if (update->parsed()) {
+    UpdateRequest request;
+    request.port = port;
+    request.recover = args.recover;
+    request.check_only = args.check_only;
+    request.reset_selection = ParseTagTypes(args.tag_types).value_or(3);
+    request.limits.too_old = ApplyConstraintArguments(request.limits.too_old, args.too_old);
+    request.limits.too_new = ApplyConstraintArguments(request.limits.too_new, args.too_new);
+    request.interactive = mode == OutputMode::Terminal && isatty(STDIN_FILENO) == 1;
+    if (request.recover && port == kAutoDetectPort) {
+      return UsageError(output, "update",
+                        std::string("--recover needs --port N. ") +
+                            FormatString(IDS_SELECT_PORT, ""));
+    }
+    request.firmware_folder =
+        args.firmware_dir.empty() ? FirmwareFolderBesideProgram() : args.firmware_dir;
+    const std::vector<FirmwareFileEntry> files = ListFirmwareFiles(request.firmware_folder);
+    if (files.empty()) {
+      return UsageError(output, "update", FormatString(IDS_NO_FIRMWARE_FILES,
+                                                       request.firmware_folder.c_str()));
+    }
+    const auto firmware = FindFirmwareFile(files, args.firmware);
+    if (!firmware) {
+      return UsageError(output, "update",
+                        FormatString(IDS_FIRMWARE_FILE_NOT_FOUND, args.firmware.c_str(),
+                                     request.firmware_folder.c_str()));
+    }
+    request.firmware = *firmware;
+    return RunUpdate(request, output, watcher);
+  }
+
+  if (reset->parsed()) {
+    const std::uint8_t selection = ParseTagTypes(args.reset_tag_types).value_or(0);
+    if (selection == 0) {
+      return UsageError(output, "reset-config",
+                        "--tag-types must name at least one technology: all, iso or ti.");
+    }
+    return RunResetConfiguration(port, selection, output);
+  }
+
+  if (diag->parsed()) return RunDiagnostics(port, args.continuous, output, watcher);
+
+  if (afi->parsed()) {
+    std::optional<std::uint8_t> value;
+    if (afi->count("--set") > 0) {
+      value = ParseHexEntry(args.afi);
+      if (!value) return UsageError(output, "afi", texts::kAfiEntryError);
+    }
+    return RunPortalAfi(port, value, output);
+  }
+
+  if (security->parsed()) {
+    std::optional<SecuritySetting> setting;
+    if (!args.security.empty()) {
+      const auto position = SecurityMethodPosition(args.security[0]);
+      if (!position) {
+        return UsageError(output, "security",
+                          "unknown security method '" + args.security[0] +
+                              "': expected AFI, EAS, DSFID or None.");
+      }
+      const std::string value = args.security.size() > 1 ? args.security[1] : std::string();
+      setting = ParseSecurityEntry(*position, value);
+      if (!setting) return UsageError(output, "security", texts::kSecurityEntryError);
+    }
+    return RunSecurityMethod(port, setting, output);
+  }
+
+  if (transmit->parsed()) {
+    std::optional<std::uint8_t> mode_value;
+    if (transmit->count("--set") > 0) mode_value = TransmitModeArgument(args.transmit_mode);
+    return RunTransmitMode(port, mode_value, output);
+  }
+
+  if (power->parsed()) {
+    std::optional<std::uint8_t> level;
+    if (power->count("--set") > 0) level = PowerLevelArgument(args.power_level);
+    return RunPowerLevel(port, level, output);
+  }
+  return UsageError(output, "", "no command given.");
+}
+
+}  // namespace flashwright::cli

@@ -1,0 +1,64 @@
+// Texts that flashwright-cli shows besides the string table: the sentences of the reader tool
+// dialogs and of the reader update view's reports, and the program's own lines.
+#pragma once
+
+namespace flashwright::cli::texts {
+
+// The reader update view.
+inline constexpr char kNoReader[] = "(no reader)";
+inline constexpr char kErrorLine[] = "(error %ld)";
+inline constexpr char kFoundVersionError[] =
+    "Reader version (error %ld) found on COM %d using %s.";
+inline constexpr char kFoundVersion[] =
+    "Reader version %lX (Bootloader %.4hX,flags %.2hX) found on COM %d using %s.";
+inline constexpr char kTooOldToUpdate[] = " Version is too old to update.";
+inline constexpr char kTooNewToUpdate[] = " Version is too new to update.";
+inline constexpr char kImageCountPrefix[] = "(%d of %d) ";
+inline constexpr char kVerifyLine[] = "%sVerify Line: %lu";
+inline constexpr char kInitializing[] = "%sInitializing...";
+inline constexpr char kProgramLine[] = "%sProgram Line: %lu";
+inline constexpr char kFinishing[] = "...Finishing...";
+
+// The reader tool dialogs.
+inline constexpr char kPortLabel[] = "Port: %d";
+inline constexpr char kVersionLabel[] = "Version: %s";
+inline constexpr char kCurrentAfi[] = "Current AFI Value : ";
+inline constexpr char kAfiSetTo[] = "Portal AFI Value set to: ";
+inline constexpr char kAfiEntryError[] = "Enter a hexadecimal number, 0 to FF.";
+inline constexpr char kCurrentSecurityMethod[] = "Current Security Method : ";
+inline constexpr char kCurrentSecurityValue[] = "Current Value : ";
+inline constexpr char kSecuritySetTo[] = "Security Method set to: ";
+inline constexpr char kSecurityEntryError[] =
+    "Enter a hexadecimal number, 0 to FF (0 or 1 for EAS).";
+inline constexpr char kSecurityRefused[] =
+    "Reader firmware does not support the security method.";
+inline constexpr char kCurrentMode[] = "Current Mode : ";
+inline constexpr char kModeSetTo[] = "Transmit Mode set to: ";
+inline constexpr char kModeRefused[] = "Reader firmware does not support the RF transmit mode.";
+inline constexpr char kCurrentLevel[] = "Current Level : ";
+inline constexpr char kLevelSetTo[] = "Power Level set to: ";
+inline constexpr char kLevelRefused[] = "Reader does not support the selected level.";
+inline constexpr char kTagCount[] = "Tags: %d";
+inline constexpr char kBlock0[] = "   Block0: ";
+inline constexpr char kBlockError[] = "(err %ld)";
+inline constexpr char kReaderError[] = "(Reader Error %ld)";
+
+// flashwright-cli's own.
+inline constexpr char kReaderLine[] = "Reader on COM %d: %s";
+inline constexpr char kFoundUsing[] = " (found using %s)";
+inline constexpr char kPowerLine[] = "Power Level: %s";
+inline constexpr char kCheckPassed[] =
+    "Firmware file %s passed the check for the reader on COM %d. Nothing was sent.";
+inline constexpr char kCheckPassedRecover[] =
+    "Firmware file %s passed the check for recover mode. Nothing was sent.";
+inline constexpr char kResetNeedsNewerReader[] =
+    "Reset configuration (%s) not sent: the reader on COM %d has version %s.";
+inline constexpr char kHoldOn[] =
+    "The update cannot be interrupted. Wait for it to end; the reader must not lose power.";
+inline constexpr char kRetryAnswer[] = " [y/N] ";
+inline constexpr char kRecoverRun[] = "Trying again in recover mode.";
+inline constexpr char kNoPorts[] = "No COM ports.";
+inline constexpr char kAutoDetectLabel[] = "auto-detect: ";
+inline constexpr char kUsageHint[] = "Run with --help for more information.";
+
+}  // namespace flashwright::cli::texts

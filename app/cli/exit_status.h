@@ -1,0 +1,14 @@
+// Exit statuses of flashwright-cli, the contract with the scripts that run it.
+#pragma once
+
+namespace flashwright::cli {
+
+enum ExitStatus : int {
+  kExitSuccess = 0,
+  kExitFailed = 1,      // the update or the operation failed; its text is on stderr
+  kExitUsage = 2,       // bad arguments; nothing was sent to any reader
+  kExitNoReader = 3,    // no reader was found where the command looked for one
+  kExitInterrupted = 130,  // stopped by SIGINT outside an update run
+};
+
+}  // namespace flashwright::cli

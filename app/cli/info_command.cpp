@@ -1,0 +1,72 @@
+#include "app/cli/info_command.h"
+
+#include <string>
+
+#include "app/cli/cli_texts.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/reader_choice.h"
+#include "app/string_table.h"
+#include "discovery/version_gate.h"
+#include "platform/port_map.h"
+#include "reader_link/reader_info.h"
+
+namespace flashwright::cli {
+
+int RunInfo(int port, EventOutput& output) {
+  std::string source;
+  bool discovered = false;
+  if (port == 0) {
+    ReaderChoice found;
+    const LinkError result = DiscoverReader(VersionLimits{}, &found);
+    if (found.port <= 0) {
+      return output.Outcome(kExitNoReader, MessageKind::Error, LoadString(IDS_NO_READER_FOUND));
+    }
+    if (result != 0) {
+      std::string text = FormatString(IDS_CANNOT_DETECT_READER, found.port);
+      text += kLineBreak;
+      text += FormatText(texts::kErrorLine, static_cast<long>(result));
+      JsonObject fields;
+      fields["port"] = found.port;
+      return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
+    }
+    port = found.port;
+    source = found.source;
+    discovered = true;
+  } else if (!platform::PortExists(static_cast<unsigned>(port))) {
+    JsonObject fields;
+    fields["port"] = port;
+    return output.Outcome(kExitNoReader, MessageKind::Error,
+                          FormatString(IDS_PORT_DOES_NOT_EXIST, port, ""), fields);
+  }
+
+  const ReaderInformation info = ReadReaderInformation(port, true);
+  JsonObject fields;
+  fields["port"] = port;
+  fields["version_text"] = ConsoleText(info.version_text);
+  fields["power_text"] = info.power_text;
+  fields["source"] = source;
+  fields["result"] = info.result;
+  if (info.result == 0) {
+    fields["version"] = VersionText(info.version);
+    fields["version_value"] = info.version;
+    fields["bootloader_value"] = info.bootloader;
+    fields["flags"] = info.flags;
+  }
+  std::string text = FormatText(texts::kPortLabel, port);
+  if (discovered) text += FormatText(texts::kFoundUsing, source.c_str());
+  text += "\n";
+  text += FormatText(texts::kVersionLabel, info.version_text.c_str());
+  text += "\n";
+  text += FormatText(texts::kPowerLine, info.power_text.c_str());
+  output.Event("info", fields, text);
+  if (info.result != 0) {
+    JsonObject outcome;
+    outcome["port"] = port;
+    outcome["result"] = info.result;
+    return output.Outcome(kExitNoReader, MessageKind::Error,
+                          FormatString(IDS_NO_READER_ON_PORT, port, ""), outcome);
+  }
+  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+}
+
+}  // namespace flashwright::cli

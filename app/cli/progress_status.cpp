@@ -1,0 +1,43 @@
+#include "app/cli/progress_status.h"
+
+#include "app/cli/cli_texts.h"
+#include "app/string_table.h"
+
+namespace flashwright::cli {
+namespace {
+
+std::string ImagePrefix(const ProgressNote& note) {
+  if (note.image_count <= 1) return {};
+  return FormatText(texts::kImageCountPrefix, note.image_index, note.image_count);
+}
+
+}  // namespace
+
+std::string VerifyStatusText(const ProgressNote& note) {
+  std::string text = FormatText(texts::kVerifyLine, ImagePrefix(note).c_str(),
+                                static_cast<unsigned long>(note.line));
+  if (note.last != 0) text += texts::kFinishing;
+  return text;
+}
+
+std::string ProgramStatusText(const ProgressNote& note) {
+  const std::string prefix = ImagePrefix(note);
+  std::string text = note.line == 0
+                         ? FormatText(texts::kInitializing, prefix.c_str())
+                         : FormatText(texts::kProgramLine, prefix.c_str(),
+                                      static_cast<unsigned long>(note.line));
+  if (note.last != 0) text += texts::kFinishing;
+  return text;
+}
+
+int ProgramBarPosition(const ProgressNote& note) {
+  const int start = note.range_start;
+  const int end = note.range_end;
+  if (note.line == 0 || note.total == 0 || start >= end) return start;
+  if (note.consumed >= note.total) return end;
+  const double share = static_cast<double>(note.consumed) / static_cast<double>(note.total);
+  const int position = start + static_cast<int>(share * (end - start));
+  return position >= end ? end - 1 : position;
+}
+
+}  // namespace flashwright::cli

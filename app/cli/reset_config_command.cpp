@@ -1,0 +1,47 @@
+#include "app/cli/reset_config_command.h"
+
+#include <string>
+
+#include "app/cli/cli_texts.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/reader_choice.h"
+#include "app/string_table.h"
+#include "discovery/version_gate.h"
+#include "reader_link/reader_link.h"
+#include "reader_update/outcome_text.h"
+
+namespace flashwright::cli {
+
+int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output) {
+  ReaderChoice choice;
+  std::string failure;
+  if (const int status = ChooseToolReader(port, VersionLimits{}, &choice, &failure);
+      status != kExitSuccess) {
+    JsonObject fields;
+    fields["port"] = choice.port;
+    return output.Outcome(status, MessageKind::Error, failure, fields);
+  }
+  output.Event("reader", ReaderFields(choice), ReaderLine(choice));
+  const std::string names = TechnologyNames(selection);
+  JsonObject fields;
+  fields["port"] = choice.port;
+  fields["selection"] = names;
+  // The view offers the command only for readers that have it; older ones are not sent it.
+  if (choice.version <= kSettingsVersionFloor) {
+    fields["result"] = nullptr;
+    return output.Outcome(kExitFailed, MessageKind::Error,
+                          FormatText(texts::kResetNeedsNewerReader, names.c_str(), choice.port,
+                                     VersionText(choice.version).c_str()),
+                          fields);
+  }
+  LinkError result = OpenReaderPort(static_cast<std::uint16_t>(choice.port));
+  if (result == 0) result = ResetConfiguration(selection);
+  CloseReaderPort();
+  fields["result"] = result;
+  const std::string text = ResetConfigurationText(result, selection);
+  if (result != 0) return output.Outcome(kExitFailed, MessageKind::Error, text, fields);
+  output.Event("reset_config", fields, text);
+  return output.Outcome(kExitSuccess, MessageKind::Success, "", fields);
+}
+
+}  // namespace flashwright::cli

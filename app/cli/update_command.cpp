@@ -1,0 +1,290 @@
+#include "app/cli/update_command.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "app/cli/cli_texts.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/progress_status.h"
+#include "app/cli/reader_choice.h"
+#include "app/string_table.h"
+#include "discovery/find_reader.h"
+#include "reader_link/reader_info.h"
+#include "reader_update/download_engine.h"
+#include "reader_update/firmware_source.h"
+#include "reader_update/outcome_text.h"
+#include "reader_update/package_reader.h"
+#include "reader_update/posting.h"
+
+namespace flashwright::cli {
+namespace {
+
+// The command-line program has no basic view: no " using Advanced View" suffix, and the
+// "already updated" rule of the basic view does not apply.
+constexpr char kViewSuffix[] = "";
+constexpr auto kPumpSlice = std::chrono::milliseconds(200);
+
+// The check-only run ends with this message; its record carries the outcome in a job's fields.
+struct CheckComplete : PostedRecord {
+  UpdateJob job;
+};
+
+MessageId CheckCompleteMessage() {
+  static const MessageId id = RegisterPostedMessage("CLI_CHECKCOMPLETE");
+  return id;
+}
+
+JsonObject JobFields(const UpdateJob& job) {
+  JsonObject fields;
+  fields["port"] = job.port;
+  fields["firmware"] = job.base_name;
+  fields["package"] = job.is_package;
+  fields["recover"] = job.recover;
+  fields["result"] = job.result;
+  fields["failed_in_check"] = job.failed_in_check;
+  fields["phase"] = job.phase;
+  fields["line"] = job.line;
+  fields["reset_selection"] = TechnologyNames(job.reset_selection);
+  fields["reset_result"] = job.reset_result;
+  return fields;
+}
+
+// Shows the progress notes of a run until its completion record arrives.
+class RunPump {
+ public:
+  RunPump(EventOutput& output, SignalWatcher* watcher) : output_(output), watcher_(watcher) {}
+
+  TargetHandle handle() const { return target_.handle(); }
+  void ResetBar() { bar_ = 0; }
+
+  std::unique_ptr<PostedRecord> WaitFor(MessageId done) {
+    for (;;) {
+      if (watcher_ != nullptr && watcher_->TakeRequest()) output_.Notice(texts::kHoldOn);
+      MessageId message = 0;
+      std::unique_ptr<PostedRecord> record;
+      if (!target_.Pump(&message, &record, kPumpSlice)) continue;
+      if (message == done) return record;
+      const auto* note = dynamic_cast<const ProgressNote*>(record.get());
+      if (note == nullptr) continue;
+      ProgressReport report;
+      report.note = *note;
+      if (message == VerifyProgressMessage()) {
+        report.pass = "verify";
+        report.status = VerifyStatusText(*note);
+      } else if (message == ProgramProgressMessage()) {
+        report.pass = "program";
+        report.status = ProgramStatusText(*note);
+        bar_ = ProgramBarPosition(*note);
+      } else {
+        continue;
+      }
+      report.position = bar_;
+      output_.Progress(report);
+    }
+  }
+
+ private:
+  EventOutput& output_;
+  SignalWatcher* watcher_;
+  QueuePostTarget target_;
+  int bar_ = 0;
+};
+
+template <typename Record>
+std::unique_ptr<Record> Take(std::unique_ptr<PostedRecord> record) {
+  return std::unique_ptr<Record>(dynamic_cast<Record*>(record.release()));
+}
+
+// The check pass of one image file.
+void CheckImage(const std::string& folder, const std::string& image, const std::uint16_t* bootloader,
+                const std::uint8_t* flags, const ProgressContext& context, UpdateJob* outcome) {
+  outcome->base_name = image;
+  outcome->phase = kPhaseRead;
+  outcome->line = 0;
+  std::string path;
+  if (!BuildFirmwarePath(folder, image, kImageExtension, &path)) {
+    outcome->result = ENAMETOOLONG;
+    return;
+  }
+  ImageFile file;
+  if (const int opened = file.Open(path.c_str()); opened != 0) {
+    outcome->result = opened;
+    return;
+  }
+  PostVerifyProgress(&context, 0, file.Size(), 0, false);
+  const PassResult pass = CheckFirmwareImage(bootloader, flags, &file, file.Size(), ReadImageFile,
+                                             PostVerifyProgress, &context);
+  outcome->result = pass.result;
+  outcome->phase = pass.phase;
+  outcome->line = pass.line;
+}
+
+// Checks the image, or every image of the package, as the workers would before programming.
+// The first image is checked against what the reader reports now; later images of a package
+// without the bootloader version, which the images before them may change.
+UpdateJob CheckFirmware(const UpdateRequest& request, const ReaderChoice& choice,
+                        TargetHandle target) {
+  UpdateJob outcome;
+  outcome.port = static_cast<std::uint16_t>(choice.port);
+  outcome.recover = request.recover;
+  outcome.is_package = request.firmware.is_package;
+  outcome.base_name = request.firmware.base_name;
+  outcome.failed_in_check = true;
+  outcome.phase = kPhaseRead;
+
+  std::vector<std::string> images{request.firmware.base_name};
+  if (request.firmware.is_package) {
+    images = ReadPackage(request.firmware_folder, request.firmware.base_name);
+    if (images.empty()) {
+      outcome.result = kErrorInvalidParameter;
+      return outcome;
+    }
+  }
+  const int count = static_cast<int>(images.size());
+  for (int i = 0; i < count; ++i) {
+    ProgressContext context;
+    context.target = target;
+    context.image_index = i + 1;
+    context.image_count = count;
+    const std::uint16_t* bootloader = request.recover || i > 0 ? nullptr : &choice.bootloader;
+    const std::uint8_t* flags = request.recover ? nullptr : &choice.flags;
+    CheckImage(request.firmware_folder, images[static_cast<std::size_t>(i)], bootloader, flags,
+               context, &outcome);
+    if (outcome.result != 0) return outcome;
+  }
+  outcome.base_name = request.firmware.base_name;
+  outcome.failed_in_check = false;
+  return outcome;
+}
+
+int RunCheckOnly(const UpdateRequest& request, const ReaderChoice& choice, EventOutput& output,
+                 SignalWatcher* watcher) {
+  RunPump pump(output, watcher);
+  const TargetHandle target = pump.handle();
+  std::thread checker([&request, &choice, target] {
+    auto done = std::make_unique<CheckComplete>();
+    done->job = CheckFirmware(request, choice, target);
+    PostRecord(target, CheckCompleteMessage(), std::move(done));
+  });
+  auto done = Take<CheckComplete>(pump.WaitFor(CheckCompleteMessage()));
+  checker.join();
+  const UpdateJob& job = done->job;
+  if (job.result != 0) {
+    const UpdateOutcome outcome =
+        ComposeUpdateOutcome(job, request.firmware_folder, kViewSuffix, choice.bootloader);
+    return output.Outcome(kExitFailed, MessageKind::Error, outcome.text, JobFields(job));
+  }
+  const std::string text =
+      request.recover
+          ? FormatText(texts::kCheckPassedRecover, job.base_name.c_str())
+          : FormatText(texts::kCheckPassed, job.base_name.c_str(), choice.port);
+  return output.Outcome(kExitSuccess, MessageKind::Success, text, JobFields(job));
+}
+
+std::unique_ptr<UpdateJob> NewJob(const UpdateRequest& request, const ReaderChoice& choice,
+                                  TargetHandle target) {
+  auto job = std::make_unique<UpdateJob>();
+  job->target = target;
+  job->port = static_cast<std::uint16_t>(choice.port);
+  job->bootloader = choice.bootloader;
+  job->flags = choice.flags;
+  job->recover = request.recover;
+  job->reset_selection = request.reset_selection;
+  job->is_package = request.firmware.is_package;
+  job->range_start = 0;
+  job->range_end = 100;
+  job->image_index = 1;
+  job->image_count = 1;
+  job->base_name = request.firmware.base_name;
+  return job;
+}
+
+// The run after a failure in programming that the user wants to try again: the same image in
+// recover mode.
+std::unique_ptr<UpdateJob> RetryJob(const UpdateJob& failed, TargetHandle target) {
+  auto job = std::make_unique<UpdateJob>();
+  job->target = target;
+  job->port = failed.port;
+  job->bootloader = kBootloaderUnknown;
+  job->flags = 0;
+  job->recover = true;
+  job->reset_selection = failed.reset_selection;
+  job->is_package = false;
+  job->base_name = failed.base_name;
+  return job;
+}
+
+int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, EventOutput& output,
+                  SignalWatcher* watcher) {
+  RunPump pump(output, watcher);
+  std::unique_ptr<UpdateJob> job = NewJob(request, choice, pump.handle());
+  const std::uint8_t reset_selection = request.reset_selection;
+  for (;;) {
+    output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
+    pump.ResetBar();
+    std::unique_ptr<UpdateJob> done;
+    {
+      ScopedSignalMode hold(watcher, SignalWatcher::Mode::Hold);
+      StartUpdateWorker(std::move(job));
+      done = Take<UpdateJob>(pump.WaitFor(UpdateCompleteMessage()));
+    }
+    if (!done) return output.Outcome(kExitFailed, MessageKind::Error,
+                                     LoadString(IDS_UPDATE_ERROR));
+    const UpdateOutcome outcome =
+        ComposeUpdateOutcome(*done, request.firmware_folder, kViewSuffix, choice.bootloader);
+    if (done->result == 0) {
+      return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, JobFields(*done));
+    }
+    if (outcome.offer_retry && request.interactive &&
+        output.AskYesNo(RetryQuestionText(outcome) + texts::kRetryAnswer)) {
+      job = RetryJob(*done, pump.handle());
+      job->reset_selection = reset_selection;
+      continue;
+    }
+    const std::string text =
+        outcome.offer_retry ? AppendRetryRefusal(outcome.text, kViewSuffix) : outcome.text;
+    return output.Outcome(kExitFailed, MessageKind::Error, text, JobFields(*done));
+  }
+}
+
+}  // namespace
+
+int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* watcher) {
+  SetFirmwareFolder(request.firmware_folder);
+  ReaderChoice choice;
+  std::string failure;
+  if (const int status =
+          ChooseUpdateReader(request.port, request.recover, request.limits, &choice, &failure);
+      status != kExitSuccess) {
+    JsonObject fields;
+    fields["port"] = choice.port;
+    return output.Outcome(status, MessageKind::Error, failure, fields);
+  }
+  if (!request.recover) {
+    output.Event("reader", ReaderFields(choice), ReaderLine(choice));
+    const int verdict =
+        CFindReader::CheckReaderVersion(choice.version, request.limits.too_old,
+                                        request.limits.too_new);
+    if (verdict != 0) {
+      const std::string version = VersionText(choice.version);
+      std::string text;
+      if (verdict < 0) {
+        text = FormatString(IDS_CANNOT_UPDATE_VERSION, choice.port, version.c_str());
+        text += " ";
+        text += LoadString(IDS_CONTACT_SERVICE);
+      } else {
+        text = FormatString(IDS_UPDATE_NOT_ALLOWED, choice.port, version.c_str());
+      }
+      JsonObject fields = ReaderFields(choice);
+      fields["gate"] = verdict;
+      return output.Outcome(kExitFailed, MessageKind::Error, text, fields);
+    }
+  }
+  if (request.check_only) return RunCheckOnly(request, choice, output, watcher);
+  return RunUpdateJobs(request, choice, output, watcher);
+}
+
+}  // namespace flashwright::cli
