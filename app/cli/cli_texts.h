@@ -56,7 +56,8 @@ inline constexpr char kResetNeedsNewerReader[] =
 inline constexpr char kHoldOn[] =
     "The update cannot be interrupted. Wait for it to end; the reader must not lose power.";
 inline constexpr char kRetryAnswer[] = " [y/N] ";
-inline constexpr char kRecoverRun[] = "Trying again in recover mode.";
+inline constexpr char kRecoverHint[] =
+    "To try again in recover mode: flashwright-cli update --recover --port %d --firmware %s";
 inline constexpr char kNoPorts[] = "No COM ports.";
 inline constexpr char kAutoDetectLabel[] = "auto-detect: ";
 inline constexpr char kUsageHint[] = "Run with --help for more information.";

@@ -246,7 +246,15 @@ int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, Even
     }
     const std::string text =
         outcome.offer_retry ? AppendRetryRefusal(outcome.text, kViewSuffix) : outcome.text;
-    return output.Outcome(kExitFailed, MessageKind::Error, text, JobFields(*done));
+    const int status = output.Outcome(kExitFailed, MessageKind::Error, text, JobFields(*done));
+    // The outcome names the windowed program's menu command; this is the same for the console.
+    const bool recover_helps = !done->failed_in_check &&
+                               (done->phase == kPhaseReadNext || done->phase == kPhaseSend);
+    if (recover_helps && !output.json()) {
+      output.Notice(FormatText(texts::kRecoverHint, static_cast<int>(done->port),
+                               request.firmware.base_name.c_str()));
+    }
+    return status;
   }
 }
 

@@ -131,7 +131,9 @@ TEST_F(CliUpdateTest, ARecordRefusedWhileProgrammingFailsWithExitStatusOne) {
               HasSubstr("Reader update on COM 3 failed. Check reader power and serial cables.\n"
                         "Before trying again, reset power on device and select Tools: Recover "
                         "from Download Error.\n"
-                        "(Err:-8,Line:3)\n"));
+                        "(Err:-8,Line:3)\n"
+                        "To try again in recover mode: flashwright-cli update --recover --port 3 "
+                        "--firmware demo\n"));
   EXPECT_THAT(run.out, Not(HasSubstr("successfully")));
   EXPECT_EQ(reader.RequestCount(kResetConfiguration), 0u);
 }
