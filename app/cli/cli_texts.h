@@ -1,27 +1,17 @@
-// Texts that flashwright-cli shows besides the string table: the sentences of the reader tool
-// dialogs and of the reader update view's reports, and the program's own lines.
+// Texts that flashwright-cli shows besides the string table: those of the reader update view,
+// the sentences of the reader tool dialogs, and the program's own lines.
 #pragma once
+
+#include "reader_update/view_texts.h"
 
 namespace flashwright::cli::texts {
 
-// The reader update view.
-inline constexpr char kNoReader[] = "(no reader)";
-inline constexpr char kErrorLine[] = "(error %ld)";
-inline constexpr char kFoundVersionError[] =
-    "Reader version (error %ld) found on COM %d using %s.";
-inline constexpr char kFoundVersion[] =
-    "Reader version %lX (Bootloader %.4hX,flags %.2hX) found on COM %d using %s.";
-inline constexpr char kTooOldToUpdate[] = " Version is too old to update.";
-inline constexpr char kTooNewToUpdate[] = " Version is too new to update.";
-inline constexpr char kImageCountPrefix[] = "(%d of %d) ";
-inline constexpr char kVerifyLine[] = "%sVerify Line: %lu";
-inline constexpr char kInitializing[] = "%sInitializing...";
-inline constexpr char kProgramLine[] = "%sProgram Line: %lu";
-inline constexpr char kFinishing[] = "...Finishing...";
+// The reader update view's texts (kNoReader, kVerifyLine, kFoundVersion, ...).
+using namespace ::flashwright::texts;
 
 // The reader tool dialogs.
-inline constexpr char kPortLabel[] = "Port: %d";
-inline constexpr char kVersionLabel[] = "Version: %s";
+inline constexpr char kPortLine[] = "Port: %d";
+inline constexpr char kVersionLine[] = "Version: %s";
 inline constexpr char kCurrentAfi[] = "Current AFI Value : ";
 inline constexpr char kAfiSetTo[] = "Portal AFI Value set to: ";
 inline constexpr char kAfiEntryError[] = "Enter a hexadecimal number, 0 to FF.";

@@ -52,10 +52,10 @@ int RunInfo(int port, EventOutput& output) {
     fields["bootloader_value"] = info.bootloader;
     fields["flags"] = info.flags;
   }
-  std::string text = FormatText(texts::kPortLabel, port);
+  std::string text = FormatText(texts::kPortLine, port);
   if (discovered) text += FormatText(texts::kFoundUsing, source.c_str());
   text += "\n";
-  text += FormatText(texts::kVersionLabel, info.version_text.c_str());
+  text += FormatText(texts::kVersionLine, info.version_text.c_str());
   text += "\n";
   text += FormatText(texts::kPowerLine, info.power_text.c_str());
   output.Event("info", fields, text);

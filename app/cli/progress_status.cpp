@@ -2,6 +2,7 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/string_table.h"
+#include "reader_update/progress_position.h"
 
 namespace flashwright::cli {
 namespace {
@@ -31,13 +32,7 @@ std::string ProgramStatusText(const ProgressNote& note) {
 }
 
 int ProgramBarPosition(const ProgressNote& note) {
-  const int start = note.range_start;
-  const int end = note.range_end;
-  if (note.line == 0 || note.total == 0 || start >= end) return start;
-  if (note.consumed >= note.total) return end;
-  const double share = static_cast<double>(note.consumed) / static_cast<double>(note.total);
-  const int position = start + static_cast<int>(share * (end - start));
-  return position >= end ? end - 1 : position;
+  return ProgressPosition(note.range_start, note.range_end, note.line, note.consumed, note.total);
 }
 
 }  // namespace flashwright::cli

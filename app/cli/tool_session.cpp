@@ -24,8 +24,8 @@ int StartToolSession(int port, EventOutput& output, ToolPortState* state) {
   state->SetVersionText(ToolVersionText(choice.version));
   JsonObject fields = ReaderFields(choice);
   output.Event("reader", fields,
-               FormatText(texts::kPortLabel, choice.port) + "\n" +
-                   FormatText(texts::kVersionLabel, state->VersionText().c_str()));
+               FormatText(texts::kPortLine, choice.port) + "\n" +
+                   FormatText(texts::kVersionLine, state->VersionText().c_str()));
   return kExitSuccess;
 }
 
