@@ -19,9 +19,7 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/settings_commands.cpp
     cli/signal_watcher.cpp
     cli/tool_session.cpp
-    cli/update_command.cpp
-    # The reader update view's bar rule, which its own library builds only with Qt.
-    ${PROJECT_SOURCE_DIR}/reader_update/progress_position.cpp)
+    cli/update_command.cpp)
   target_link_libraries(fw_cli PUBLIC
     fw_options fw_reader_link fw_reader_update fw_reader_tools fw_discovery fw_platform_devices
     fw_string_table CLI11::CLI11 nlohmann_json::nlohmann_json)

@@ -1,4 +1,5 @@
 #include "reader_tools/chute_security_method.h"
+#include "reader_tools/tool_texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -107,18 +108,18 @@ void CChuteSecurityMethod::SetMethodAndValue() {
                                                              : value_->text().toStdString());
   if (!setting) {
     ShowToolMessageBox(this, QStringLiteral("Set Security Method"),
-                       QStringLiteral("Enter a hexadecimal number, 0 to FF (0 or 1 for EAS)."));
+                       QString::fromLatin1(tool_texts::kSecurityEntryError));
     return;
   }
   ToolResult result = WriteSecurityMethod(ReaderVersion(), setting->method, setting->value);
   if (result != 0) {
     SetStatusText(
-        ToolStatusText(result, "Reader firmware does not support the security method."));
+        ToolStatusText(result, tool_texts::kSecurityRefused));
     return;
   }
   ShowSetting(setting->method, setting->value);
   ShowToolMessageBox(this, QString::fromLatin1(kApplicationTitle),
-                     QStringLiteral("Security Method set to: ") +
+                     QString::fromLatin1(tool_texts::kSecuritySetTo) +
                          QString::fromLatin1(SecurityMethodName(setting->method)) +
                          QStringLiteral(" ") + ValueText(setting->method, setting->value));
 }

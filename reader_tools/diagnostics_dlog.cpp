@@ -1,4 +1,5 @@
 #include "reader_tools/diagnostics_dlog.h"
+#include "reader_tools/tool_texts.h"
 
 #include <QAbstractItemView>
 #include <QFont>
@@ -52,16 +53,18 @@ void CDiagnosticsDlog::ReadTagsOnce() {
   std::vector<std::string> ids;
   ToolResult result = ReadTags(ReaderVersion(), &extra_byte_, &ids);
   if (result != 0) {
-    SetStatusText(QString::asprintf("(Reader Error %ld)", static_cast<long>(result)));
+    SetStatusText(QString::asprintf(tool_texts::kReaderError, static_cast<long>(result)));
   } else {
-    SetStatusText(QString::asprintf("Tags: %d", static_cast<int>(ids.size())));
+    SetStatusText(QString::asprintf(tool_texts::kTagCount, static_cast<int>(ids.size())));
     for (const std::string& id : ids) {
       std::string block;
       ToolResult block_result = ReadBlock0(ReaderVersion(), extra_byte_, id, &block);
-      QString block_text = block_result != 0
-                               ? QString::asprintf("(err %ld)", static_cast<long>(block_result))
-                               : QString::fromStdString(block);
-      tags_->addItem(QString::fromStdString(id) + QStringLiteral("   Block0: ") + block_text);
+      QString block_text =
+          block_result != 0
+              ? QString::asprintf(tool_texts::kBlockError, static_cast<long>(block_result))
+              : QString::fromStdString(block);
+      tags_->addItem(QString::fromStdString(id) + QString::fromLatin1(tool_texts::kBlock0) +
+                     block_text);
     }
   }
   tags_->setUpdatesEnabled(true);

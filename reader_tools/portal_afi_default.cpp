@@ -1,4 +1,5 @@
 #include "reader_tools/portal_afi_default.h"
+#include "reader_tools/tool_texts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -67,7 +68,7 @@ void CPortalAFIDefault::SetAfiValue() {
   std::optional<std::uint8_t> value = ParseHexEntry(entry_->text().toStdString());
   if (!value) {
     ShowToolMessageBox(this, QStringLiteral("Set AFI Value"),
-                       QStringLiteral("Enter a hexadecimal number, 0 to FF."));
+                       QString::fromLatin1(tool_texts::kAfiEntryError));
     return;
   }
   ToolResult result = WritePortalAfi(ReaderVersion(), *value);
@@ -78,7 +79,7 @@ void CPortalAFIDefault::SetAfiValue() {
   QString shown = QString::asprintf("%02X", *value);
   current_->setText(shown);
   ShowToolMessageBox(this, QString::fromLatin1(kApplicationTitle),
-                     QStringLiteral("Portal AFI Value set to: ") + shown);
+                     QString::fromLatin1(tool_texts::kAfiSetTo) + shown);
 }
 
 }  // namespace flashwright

@@ -1,4 +1,5 @@
 #include "reader_tools/rf_power_level.h"
+#include "reader_tools/tool_texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -74,13 +75,13 @@ void CRFPowerLevel::SetLevel() {
   }
   ToolResult result = WriteRfPowerLevel(ReaderVersion(), *code);
   if (result != 0) {
-    SetStatusText(ToolStatusText(result, "Reader does not support the selected level."));
+    SetStatusText(ToolStatusText(result, tool_texts::kLevelRefused));
     return;
   }
   QString name = QString::fromLatin1(PowerLevelName(*code));
   current_->setText(name);
   ShowToolMessageBox(this, QString::fromLatin1(kApplicationTitle),
-                     QStringLiteral("Power Level set to: ") + name);
+                     QString::fromLatin1(tool_texts::kLevelSetTo) + name);
 }
 
 }  // namespace flashwright

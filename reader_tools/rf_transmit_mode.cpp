@@ -1,4 +1,5 @@
 #include "reader_tools/rf_transmit_mode.h"
+#include "reader_tools/tool_texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -66,13 +67,13 @@ void CRFTransmitMode::SetMode() {
   ToolResult result = WriteTransmitMode(ReaderVersion(), mode);
   if (result != 0) {
     SetStatusText(
-        ToolStatusText(result, "Reader firmware does not support the RF transmit mode."));
+        ToolStatusText(result, tool_texts::kModeRefused));
     return;
   }
   QString name = QString::fromLatin1(TransmitModeName(mode));
   current_->setText(name);
   ShowToolMessageBox(this, QString::fromLatin1(kApplicationTitle),
-                     QStringLiteral("Transmit Mode set to: ") + name);
+                     QString::fromLatin1(tool_texts::kModeSetTo) + name);
 }
 
 }  // namespace flashwright

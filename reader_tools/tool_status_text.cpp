@@ -1,4 +1,5 @@
 #include "reader_tools/tool_status_text.h"
+#include "reader_tools/tool_texts.h"
 
 #include <cstdio>
 
@@ -11,7 +12,7 @@ std::string ToolStatusText(ToolResult result, const char* refusal_sentence) {
     text = refusal_sentence;
   } else {
     char code[40];
-    std::snprintf(code, sizeof code, "(Reader Error %ld)", static_cast<long>(result));
+    std::snprintf(code, sizeof code, tool_texts::kReaderError, static_cast<long>(result));
     text = code;
   }
   if (result == kStatusCommandNotSupported) text += " Command Not Supported";

@@ -6,7 +6,8 @@ add_library(fw_reader_update STATIC
   firmware_source.cpp
   outcome_text.cpp
   package_reader.cpp
-  posting.cpp)
+  posting.cpp
+  progress_position.cpp)
 target_link_libraries(fw_reader_update PUBLIC fw_options fw_reader_link fw_markup fw_string_table)
 
 if(NOT FLASHWRIGHT_FUZZ)

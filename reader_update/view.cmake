@@ -7,7 +7,6 @@ if(FLASHWRIGHT_GUI)
     kindler_view.cpp
     kindler_view_copy.cpp
     kindler_view_run.cpp
-    progress_position.cpp
     reader_discovery.cpp
     reader_update_form.cpp
     reader_view_state.cpp)

@@ -18,7 +18,14 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$build/app/flashwright" ];
   echo "Flashwright on the simulated reader at COM1 (firmware folder: $build/app/firmware)"
   "$build/app/flashwright" /C 1
 elif [ -x "$build/app/flashwright-cli" ]; then
-  "$build/app/flashwright-cli" update
+  sample=$(ls "$build/app/firmware"/*.hex 2>/dev/null | head -n 1)
+  if [ -z "$sample" ]; then
+    echo "run-demo: no sample firmware in $build/app/firmware" >&2
+    exit 1
+  fi
+  sample=$(basename "$sample" .hex)
+  echo "flashwright-cli update --port 1 --firmware $sample (simulated reader at COM1)"
+  "$build/app/flashwright-cli" update --port 1 --firmware "$sample"
 else
   "$build/tools/reader_info/reader-info" 1
 fi

@@ -2,6 +2,7 @@
 // the sentences of the reader tool dialogs, and the program's own lines.
 #pragma once
 
+#include "reader_tools/tool_texts.h"
 #include "reader_update/view_texts.h"
 
 namespace flashwright::cli::texts {
@@ -9,29 +10,15 @@ namespace flashwright::cli::texts {
 // The reader update view's texts (kNoReader, kVerifyLine, kFoundVersion, ...).
 using namespace ::flashwright::texts;
 
-// The reader tool dialogs.
+// The reader tool dialogs' sentences (kAfiSetTo, kReaderError, ...) and their field labels.
+using namespace ::flashwright::tool_texts;
 inline constexpr char kPortLine[] = "Port: %d";
 inline constexpr char kVersionLine[] = "Version: %s";
 inline constexpr char kCurrentAfi[] = "Current AFI Value : ";
-inline constexpr char kAfiSetTo[] = "Portal AFI Value set to: ";
-inline constexpr char kAfiEntryError[] = "Enter a hexadecimal number, 0 to FF.";
 inline constexpr char kCurrentSecurityMethod[] = "Current Security Method : ";
 inline constexpr char kCurrentSecurityValue[] = "Current Value : ";
-inline constexpr char kSecuritySetTo[] = "Security Method set to: ";
-inline constexpr char kSecurityEntryError[] =
-    "Enter a hexadecimal number, 0 to FF (0 or 1 for EAS).";
-inline constexpr char kSecurityRefused[] =
-    "Reader firmware does not support the security method.";
 inline constexpr char kCurrentMode[] = "Current Mode : ";
-inline constexpr char kModeSetTo[] = "Transmit Mode set to: ";
-inline constexpr char kModeRefused[] = "Reader firmware does not support the RF transmit mode.";
 inline constexpr char kCurrentLevel[] = "Current Level : ";
-inline constexpr char kLevelSetTo[] = "Power Level set to: ";
-inline constexpr char kLevelRefused[] = "Reader does not support the selected level.";
-inline constexpr char kTagCount[] = "Tags: %d";
-inline constexpr char kBlock0[] = "   Block0: ";
-inline constexpr char kBlockError[] = "(err %ld)";
-inline constexpr char kReaderError[] = "(Reader Error %ld)";
 
 // flashwright-cli's own.
 inline constexpr char kReaderLine[] = "Reader on COM %d: %s";
