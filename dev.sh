@@ -76,7 +76,7 @@ case "$cmd" in
     ensure_packages
     build build-bench -DCMAKE_BUILD_TYPE=Release -DFLASHWRIGHT_WERROR=OFF
     for b in build-bench/bench/bench_*; do
-      [ -x "$b" ] || continue
+      [ -f "$b" ] && [ -x "$b" ] || continue
       echo "== $(basename "$b")"
       "$b"
     done
