@@ -9,11 +9,16 @@
 #include <string>
 
 #include "reader_link/commands.h"
+#include "platform/posted_messages.h"
 #include "reader_link/frame.h"
 #include "reader_update/firmware_source.h"
-#include "reader_update/posting.h"
 
 namespace flashwright {
+
+// The messages of the reader update worker.
+inline constexpr char kVerifyProgressMessage[] = "RF_VERIFYPROGRESS";    // a ProgressNote
+inline constexpr char kProgramProgressMessage[] = "RF_PROGRAMPROGRESS";  // a ProgressNote
+inline constexpr char kUpdateCompleteMessage[] = "RF_UPDATECOMPLETE";    // the UpdateJob
 
 // Where a run ended. During the image check: kPhaseRead when reading the file or a record
 // failed, kPhaseSend when a record was refused. During programming: kPhaseRead when the file

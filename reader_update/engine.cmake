@@ -6,9 +6,9 @@ add_library(fw_reader_update STATIC
   firmware_source.cpp
   outcome_text.cpp
   package_reader.cpp
-  posting.cpp
   progress_position.cpp)
-target_link_libraries(fw_reader_update PUBLIC fw_options fw_reader_link fw_markup fw_string_table)
+target_link_libraries(fw_reader_update PUBLIC fw_options fw_reader_link fw_markup fw_string_table
+                      fw_posted_messages)
 
 if(NOT FLASHWRIGHT_FUZZ)
   # Intel HEX fixtures written by real tools. The image starts with the header record the
@@ -49,7 +49,7 @@ if(NOT FLASHWRIGHT_FUZZ)
   target_compile_definitions(image_check_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
   add_dependencies(image_check_test fw_reader_update_fixtures)
   fw_add_test(update_outcome_test
-    SOURCES tests/posting_test.cpp tests/outcome_text_test.cpp
+    SOURCES tests/outcome_text_test.cpp
     LIBS fw_reader_update)
 
   if(TARGET fw_test_support)

@@ -17,7 +17,7 @@
 #include "reader_update/firmware_source.h"
 #include "reader_update/outcome_text.h"
 #include "reader_update/package_reader.h"
-#include "reader_update/posting.h"
+#include "platform/posted_messages.h"
 
 namespace flashwright::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "reader_update/posting.h"
+#include "platform/posted_messages.h"
 
 namespace flashwright::ui {
 

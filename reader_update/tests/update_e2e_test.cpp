@@ -14,7 +14,7 @@
 #include "reader_update/firmware_folder.h"
 #include "reader_update/firmware_source.h"
 #include "reader_update/outcome_text.h"
-#include "reader_update/posting.h"
+#include "platform/posted_messages.h"
 #include "reader_update/tests/hex_text.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"

@@ -1,4 +1,4 @@
-#include "reader_update/posting.h"
+#include "platform/posted_messages.h"
 
 #include <map>
 #include <string>

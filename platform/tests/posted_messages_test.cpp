@@ -1,4 +1,4 @@
-#include "reader_update/posting.h"
+#include "platform/posted_messages.h"
 
 #include <atomic>
 #include <set>
@@ -21,10 +21,10 @@ struct CountedRecord : PostedRecord {
 };
 
 TEST(PostingTest, MessagesAreRegisteredOnceByName) {
-  const MessageId verify = RegisterPostedMessage(kVerifyProgressMessage);
+  const MessageId verify = RegisterPostedMessage("RF_VERIFYPROGRESS");
   EXPECT_NE(verify, 0u);
   EXPECT_EQ(RegisterPostedMessage("RF_VERIFYPROGRESS"), verify);
-  EXPECT_NE(RegisterPostedMessage(kProgramProgressMessage), verify);
+  EXPECT_NE(RegisterPostedMessage("RF_PROGRAMPROGRESS"), verify);
 
   // Many threads registering the same new names at once all get the same ids.
   std::vector<std::thread> threads;

@@ -1,5 +1,5 @@
-// Posted messages between an update worker and whoever shows its progress, without a
-// windowing framework: messages registered once by name, targets registered in a process-wide
+// Posted messages between an update worker (reader or USB) and whoever shows its progress,
+// without a windowing framework: messages registered once by name, targets registered in a process-wide
 // table, and heap records that always have exactly one owner.
 //
 // A worker posts a record and never touches it again. The target takes ownership when it
@@ -19,11 +19,6 @@
 namespace flashwright {
 
 using MessageId = std::uint32_t;
-
-// The messages of the reader update worker.
-inline constexpr char kVerifyProgressMessage[] = "RF_VERIFYPROGRESS";    // a ProgressNote
-inline constexpr char kProgramProgressMessage[] = "RF_PROGRAMPROGRESS";  // a ProgressNote
-inline constexpr char kUpdateCompleteMessage[] = "RF_UPDATECOMPLETE";    // the UpdateJob
 
 // The id of the message `name`: the same id for the same name, process-wide, from any
 // thread. Ids are never 0.
