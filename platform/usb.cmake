@@ -1,0 +1,11 @@
+# The driver-I/O seam of the USB devices: overlapped requests, the request layouts of the two
+# EZ-USB drivers, and the system's driver layer (libusb-1.0 on Linux).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
+find_package(Threads REQUIRED)
+
+add_library(fw_platform_usb STATIC
+  usb_driver_io.cpp
+  usb_driver_requests.cpp
+  posix/usb_driver_io_libusb.cpp)
+target_link_libraries(fw_platform_usb PUBLIC fw_options Threads::Threads PRIVATE PkgConfig::LIBUSB)
