@@ -91,3 +91,33 @@ macro(fw_add_subfolders)
     endif()
   endforeach()
 endmacro()
+
+# umockdev (the USB device emulation of the libusb tests) and its wrapper.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(UMOCKDEV IMPORTED_TARGET umockdev-1.0)
+find_program(FW_UMOCKDEV_WRAPPER umockdev-wrapper)
+if(UMOCKDEV_FOUND AND FW_UMOCKDEV_WRAPPER AND NOT FLASHWRIGHT_FUZZ)
+  set(FW_HAVE_UMOCKDEV ON)
+endif()
+
+# fw_add_umockdev_test(NAME SOURCES src... LIBS lib...)
+# A GoogleTest executable that runs under umockdev-wrapper, so that the USB devices it sees are
+# the ones its umockdev test bed emulates. Nothing when umockdev is not installed.
+function(fw_add_umockdev_test name)
+  if(FLASHWRIGHT_FUZZ)
+    return()
+  endif()
+  if(NOT FW_HAVE_UMOCKDEV)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gtest_main GTest::gmock
+                        fw_usb_mockdev ${T_LIBS})
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${FW_UMOCKDEV_WRAPPER})
+  # The preloaded library comes before the sanitizer runtime, and GLib keeps its type system
+  # for the life of the process.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300
+                       ENVIRONMENT "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")
+endfunction()

@@ -7,5 +7,11 @@ find_package(Threads REQUIRED)
 add_library(fw_platform_usb STATIC
   usb_driver_io.cpp
   usb_driver_requests.cpp
-  posix/usb_driver_io_libusb.cpp)
+  posix/usb_driver_io_libusb.cpp
+  posix/usb_id_filter.cpp)
 target_link_libraries(fw_platform_usb PUBLIC fw_options Threads::Threads PRIVATE PkgConfig::LIBUSB)
+
+# End to end through libusb, against devices emulated under umockdev.
+fw_add_umockdev_test(usb_libusb_test
+  SOURCES tests/usb_libusb_test.cpp
+  LIBS fw_platform_usb fw_test_support)
