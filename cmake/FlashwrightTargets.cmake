@@ -114,10 +114,11 @@ function(fw_add_umockdev_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gtest_main GTest::gmock
                         fw_usb_mockdev ${T_LIBS})
-  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${FW_UMOCKDEV_WRAPPER})
   # The preloaded library comes before the sanitizer runtime, and GLib keeps its type system
-  # for the life of the process.
+  # for the life of the process: the sanitizer is told so for the test runs and for the
+  # listing of the tests alike.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0;${FW_UMOCKDEV_WRAPPER}")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 300
-                       ENVIRONMENT "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0")
+                       PROPERTIES TIMEOUT 300)
 endfunction()

@@ -36,13 +36,13 @@ void DriverOverlapped::Start() {
 }
 
 void DriverOverlapped::Complete(std::uint32_t error, std::uint32_t returned) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    running_ = false;
-    error_ = error;
-    returned_ = returned;
-    event_ = true;
-  }
+  // Notified under the lock: a waiter that wakes may destroy the overlapped at once, so the
+  // notification must be over before the waiter can see the event.
+  std::lock_guard<std::mutex> lock(mutex_);
+  running_ = false;
+  error_ = error;
+  returned_ = returned;
+  event_ = true;
   signalled_.notify_all();
 }
 

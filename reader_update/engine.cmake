@@ -8,7 +8,7 @@ add_library(fw_reader_update STATIC
   package_reader.cpp
   progress_position.cpp)
 target_link_libraries(fw_reader_update PUBLIC fw_options fw_reader_link fw_markup fw_string_table
-                      fw_posted_messages)
+                      fw_posted_messages fw_platform_files)
 
 if(NOT FLASHWRIGHT_FUZZ)
   # Intel HEX fixtures written by real tools. The image starts with the header record the

@@ -4,7 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
+
+#include "platform/file_folder.h"
 
 namespace flashwright {
 namespace {
@@ -128,24 +129,16 @@ ImageFile::~ImageFile() { Close(); }
 
 int ImageFile::Open(const char* path) {
   Close();
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return errno != 0 ? errno : ENOENT;
-  struct stat status {};
-  if (fstat(fileno(file), &status) != 0) {
-    const int error = errno;
-    std::fclose(file);
-    return error;
-  }
-  if (S_ISDIR(status.st_mode)) {
-    std::fclose(file);
-    return EISDIR;
-  }
-  if (static_cast<unsigned long long>(status.st_size) > 0xFFFFFFFFull) {
+  std::FILE* file = nullptr;
+  std::uint64_t size = 0;
+  const int error = platform::OpenFileForReading(path, &file, &size);
+  if (error != 0) return error;
+  if (size > 0xFFFFFFFFull) {
     std::fclose(file);
     return EFBIG;
   }
   file_ = file;
-  size_ = static_cast<std::uint32_t>(status.st_size);
+  size_ = static_cast<std::uint32_t>(size);
   return 0;
 }
 

@@ -14,7 +14,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -63,6 +65,12 @@ TransferOutcome OutcomeOf(libusb_transfer_status status) {
   }
 }
 
+// libusb counts in milliseconds, 0 being no limit; a limit too long for that is no limit either.
+unsigned TimeoutMs(std::uint32_t seconds) {
+  const std::uint64_t ms = static_cast<std::uint64_t>(seconds) * 1000u;
+  return ms > std::numeric_limits<unsigned>::max() ? 0 : static_cast<unsigned>(ms);
+}
+
 struct MemberDevice {
   libusb_device* device = nullptr;
   std::uint8_t bus = 0;
@@ -81,6 +89,9 @@ struct PendingTransfer {
   std::uint32_t data_offset = 0;
   bool input = false;
   DriverOverlapped* overlapped = nullptr;
+  // A synchronous request's own overlapped, shared with its waiting caller so that it lives
+  // until both are done with it.
+  std::shared_ptr<DriverOverlapped> own_overlapped;
 };
 
 struct OpenDevice {
@@ -224,7 +235,8 @@ class LibusbDriverIo : public UsbDriverIo {
         // A control endpoint's halt clears with the next setup packet, so endpoint 0 needs
         // no request of its own.
         if ((input[0] & 0x7F) == 0) return Finish(overlapped, 0, 0);
-        return Finish(overlapped, libusb_clear_halt(device, input[0]) == 0 ? 0 : kErrorGenFailure, 0);
+        return Finish(overlapped,
+                      libusb_clear_halt(device, input[0]) == 0 ? 0 : kErrorGenFailure, 0);
       case kCyAbortPipe:
         if (input == nullptr || in_size < 1) return kErrorInvalidParameter;
         Abort(handle, input[0]);
@@ -329,36 +341,53 @@ class LibusbDriverIo : public UsbDriverIo {
     pending->transfer = libusb_alloc_transfer(0);
     if (pending->transfer == nullptr) return kErrorNotEnoughMemory;
 
-    DriverOverlapped local;
-    pending->overlapped = overlapped != nullptr ? overlapped : &local;
+    std::shared_ptr<DriverOverlapped> local;
+    if (overlapped == nullptr) {
+      local = std::make_shared<DriverOverlapped>();
+      pending->own_overlapped = local;
+    }
+    pending->overlapped = overlapped != nullptr ? overlapped : local.get();
     libusb_fill_control_transfer(pending->transfer, device, pending->buffer.data(),
                                  &LibusbDriverIo::TransferDone, pending.get(),
-                                 header.timeout_seconds * 1000u);
+                                 TimeoutMs(header.timeout_seconds));
     pending->overlapped->Start();
     PendingTransfer* raw = pending.get();
     {
       // Listed before it is submitted, so that its completion always finds it.
       std::lock_guard<std::mutex> lock(state_mutex_);
-      handles_[handle].pending.insert(raw);
+      const auto found = handles_.find(handle);
+      if (found == handles_.end()) {
+        libusb_free_transfer(raw->transfer);
+        raw->overlapped->Complete(kErrorInvalidHandle, 0);
+        return kErrorInvalidHandle;
+      }
+      found->second.pending.insert(raw);
     }
     const int submitted = libusb_submit_transfer(raw->transfer);
-    if (submitted == 0) {
-      pending.release();  // the completion frees it
-    } else {
-      {
-        std::lock_guard<std::mutex> lock(state_mutex_);
-        handles_[handle].pending.erase(raw);
-      }
-      const std::uint32_t error =
-          submitted == LIBUSB_ERROR_NO_DEVICE ? kErrorDeviceNotConnected : kErrorGenFailure;
+    if (submitted != 0) {
+      // Never sent: the block says why, as it would for a transfer that failed on the bus.
+      const TransferOutcome outcome = OutcomeOf(submitted == LIBUSB_ERROR_NO_DEVICE
+                                                    ? LIBUSB_TRANSFER_NO_DEVICE
+                                                    : LIBUSB_TRANSFER_ERROR);
+      WriteLe32(block + kTransferNtStatusOffset, outcome.nt_status);
+      WriteLe32(block + kTransferUsbdStatusOffset, outcome.usbd_status);
+      raw->overlapped->Complete(outcome.error, 0);
+      Unlist(raw);
       libusb_free_transfer(raw->transfer);
-      raw->overlapped->Complete(error, 0);
-      drained_.notify_all();
-      return error;
+      return outcome.error;
     }
+    pending.release();  // the completion frees it
     if (overlapped != nullptr) return kErrorIoPending;
-    local.Wait(kWaitForever);
-    return local.Result(returned);
+    local->Wait(kWaitForever);
+    return local->Result(returned);
+  }
+
+  // Takes a transfer that has ended off its handle's list; Close waits for the list to empty.
+  void Unlist(PendingTransfer* pending) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    auto found = handles_.find(pending->handle);
+    if (found != handles_.end()) found->second.pending.erase(pending);
+    drained_.notify_all();
   }
 
   static void LIBUSB_CALL TransferDone(libusb_transfer* transfer) {
@@ -380,17 +409,12 @@ class LibusbDriverIo : public UsbDriverIo {
     WriteLe32(pending->block + kTransferNtStatusOffset, outcome.nt_status);
     WriteLe32(pending->block + kTransferUsbdStatusOffset, outcome.usbd_status);
     const std::uint32_t returned = outcome.error == 0 ? pending->data_offset + moved : 0;
-    DriverOverlapped* overlapped = pending->overlapped;
-    {
-      std::lock_guard<std::mutex> lock(state_mutex_);
-      auto found = handles_.find(pending->handle);
-      if (found != handles_.end()) found->second.pending.erase(pending);
-    }
+    // The caller may free the block once the overlapped is completed; the handle stays open
+    // (and Close may still cancel the transfer) until the transfer is off its list.
+    pending->overlapped->Complete(outcome.error, returned);
+    Unlist(pending);
     libusb_free_transfer(transfer);
     delete pending;
-    // Last: the caller may free the block and the overlapped as soon as it is completed.
-    overlapped->Complete(outcome.error, returned);
-    drained_.notify_all();
   }
 
   void Abort(DriverHandle handle, std::uint8_t endpoint) {

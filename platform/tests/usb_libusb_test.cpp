@@ -2,6 +2,7 @@
 // umockdev: the requests go through libusb and usbdevfs ioctls to the emulated device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -121,8 +122,12 @@ TEST_F(LibusbLayerTest, MembersAreTheDevicesThatTheIdListMatches) {
     EXPECT_EQ(Members(), (std::vector<std::string>{"usb:1:3", "usb:1:5"}));
   }
   {
-    test::ScopedEnv ids("FLASHWRIGHT_USB_IDS", "04b4:0001,zz:*");
-    EXPECT_TRUE(Members().empty());
+    test::ScopedEnv ids("FLASHWRIGHT_USB_IDS", "04b4:0001,zz:*,04b4,04b4:86131,:8613,1234:");
+    EXPECT_TRUE(Members().empty()) << "malformed entries match nothing";
+  }
+  {
+    test::ScopedEnv ids("FLASHWRIGHT_USB_IDS", "04b4:8613");
+    EXPECT_EQ(Members(), std::vector<std::string>{"usb:1:5"});
   }
   std::uint32_t error = 0;
   EXPECT_EQ(io().Open("usb:9:9", true, &error), kInvalidDriverHandle);
@@ -140,9 +145,15 @@ TEST_F(LibusbLayerTest, DescriptorsAndTheEepromThroughTransferBlocks) {
   EXPECT_EQ(ReadLe16(&descriptor.data[10]), 0x8613);
   EXPECT_EQ(descriptor.header.usbd_status, 0u);
 
+  const Transfer languages = Control({0x80, 6, 0x0300, 0, 2});
+  ASSERT_EQ(languages.code, 0u);
+  EXPECT_EQ(languages.data, (std::vector<std::uint8_t>{4, 3}));
   const Transfer product = Control({0x80, 6, 0x0302, 0x0409, 255});
   ASSERT_EQ(product.code, 0u);
-  EXPECT_EQ(product.data.size(), 2 + 2 * device.spec().product.size());
+  ASSERT_EQ(product.data.size(), 2 + 2 * device.spec().product.size())
+      << "a short answer returns the bytes that came";
+  EXPECT_EQ(product.data[1], 3);
+  EXPECT_EQ(product.data[2], device.spec().product[0]);
 
   std::vector<std::uint8_t> image(300);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
@@ -190,13 +201,14 @@ TEST_F(LibusbLayerTest, StallAndUnplugAreFailedTransfers) {
   EXPECT_EQ(Control(VendorWrite(0, 64), block64).code, 0u);
   const Transfer gone = Control(VendorWrite(64, 64), block64);
   EXPECT_EQ(gone.code, kErrorDeviceNotConnected);
+  EXPECT_EQ(gone.header.usbd_status, kUsbdStatusDeviceGone);
+  EXPECT_EQ(gone.header.nt_status, kNtStatusNoSuchDevice);
   EXPECT_TRUE(device.Unplugged());
   EXPECT_EQ(device.Eeprom()[64], 0xFF) << "the failing write wrote nothing";
   EXPECT_EQ(Control(VendorRead(0, 5)).code, kErrorDeviceNotConnected);
 
   ASSERT_EQ(io().Close(handle_), 0u);
   handle_ = kInvalidDriverHandle;
-  testbed_.RemoveDevice(device);
   EXPECT_TRUE(Members().empty()) << "an unplugged device is listed no more";
 }
 
@@ -225,6 +237,39 @@ TEST_F(LibusbLayerTest, ARequestThatNeverCompletesEndsWithAbortOrClose) {
   EXPECT_EQ(second.Wait(0), kWaitSignalled);
   EXPECT_EQ(second.Result(&returned), kErrorOperationAborted);
   EXPECT_EQ(device.Counters().discarded, 2u);
+}
+
+}  // namespace
+}  // namespace flashwright::platform
+
+namespace flashwright::platform {
+namespace {
+
+// Requests come from a worker thread while the user-interface thread lists the devices.
+TEST_F(LibusbLayerTest, ListingWhileAnotherThreadTransfers) {
+  EmulatedEzUsb& device = testbed_.AddDevice();
+  EmulatedDeviceSpec second;
+  second.address = 7;
+  testbed_.AddDevice(second);
+  OpenFirst();
+
+  std::vector<std::uint32_t> codes;
+  std::thread worker([&] {
+    const std::vector<std::uint8_t> data(32, 0xA5);
+    for (std::uint16_t block = 0; block < 64; ++block) {
+      codes.push_back(Control(VendorWrite(static_cast<std::uint16_t>(block * 32), 32), data).code);
+    }
+  });
+  std::vector<std::vector<std::string>> listings;
+  for (int i = 0; i < 20; ++i) listings.push_back(Members());
+  worker.join();
+
+  for (const auto& listing : listings) {
+    EXPECT_EQ(listing, (std::vector<std::string>{"usb:1:2", "usb:1:7"}));
+  }
+  EXPECT_EQ(codes, std::vector<std::uint32_t>(64, 0u));
+  const std::vector<std::uint8_t> eeprom = device.Eeprom();
+  EXPECT_EQ(std::count(eeprom.begin(), eeprom.begin() + 2048, 0xA5), 2048);
 }
 
 }  // namespace

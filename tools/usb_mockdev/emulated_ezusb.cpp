@@ -137,7 +137,8 @@ struct EmulatedEzUsb::Emulation {
     }
     switch (request) {
       case USBDEVFS_GET_CAPABILITIES: {
-        UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+        UMockdevIoctlData* caps =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
         if (caps == nullptr) break;
         const std::uint32_t none = 0;
         std::memcpy(caps->data, &none, sizeof none);
@@ -169,7 +170,8 @@ struct EmulatedEzUsb::Emulation {
       return true;
     }
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urb_data->data);
-    if (urb->type != USBDEVFS_URB_TYPE_CONTROL || urb->buffer_length < static_cast<int>(kSetupSize)) {
+    if (urb->type != USBDEVFS_URB_TYPE_CONTROL ||
+        urb->buffer_length < static_cast<int>(kSetupSize)) {
       umockdev_ioctl_client_complete(client, -1, EINVAL);
       return true;
     }
@@ -179,10 +181,17 @@ struct EmulatedEzUsb::Emulation {
       umockdev_ioctl_client_complete(client, -1, EFAULT);
       return true;
     }
-    ++counters.control_requests;
     const std::uint8_t* setup = buffer->data;
+    // The data stage must fit the URB's buffer behind the setup packet.
+    const std::size_t data_stage = static_cast<std::size_t>(setup[6] | setup[7] << 8);
+    if (data_stage > static_cast<std::size_t>(buffer->data_len) - kSetupSize) {
+      umockdev_ioctl_client_complete(client, -1, EINVAL);
+      return true;
+    }
+    ++counters.control_requests;
     if (UnplugsOn(setup)) {
       unplugged = true;
+      TakeOutOfSysfs();
       umockdev_ioctl_client_complete(client, -1, ENODEV);
       return true;
     }
@@ -239,6 +248,14 @@ struct EmulatedEzUsb::Emulation {
     return true;
   }
 
+  // Under `mutex`. The device node stays, answering ENODEV, as an open node of an unplugged
+  // device does; only the listing forgets the device.
+  void TakeOutOfSysfs() {
+    if (removed || testbed == nullptr) return;
+    removed = true;
+    umockdev_testbed_remove_device(testbed, sysfs_path.c_str());
+  }
+
   ~Emulation() {
     for (UMockdevIoctlData* data : ready) g_object_unref(data);
     for (UMockdevIoctlData* data : held) g_object_unref(data);
@@ -257,6 +274,9 @@ struct EmulatedEzUsb::Emulation {
   std::deque<UMockdevIoctlData*> ready;
   std::deque<UMockdevIoctlData*> held;
   UMockdevIoctlBase* handler = nullptr;
+  UMockdevTestbed* testbed = nullptr;
+  std::string sysfs_path;
+  bool removed = false;  // taken out of the test bed's sysfs
 };
 
 struct UsbTestbed::Impl {
@@ -291,6 +311,12 @@ std::string UsbTestbed::RootDir() const {
 
 std::vector<std::string> UsbTestbed::ChildEnvironment() const {
   return {"UMOCKDEV_DIR=" + RootDir()};
+}
+
+std::vector<std::string> UsbTestbed::WrapChild(const std::vector<std::string>& argv) {
+  std::vector<std::string> wrapped = {FW_UMOCKDEV_WRAPPER_PATH};
+  wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+  return wrapped;
 }
 
 EmulatedEzUsb::EmulatedEzUsb(UsbTestbed*, const EmulatedDeviceSpec& spec)
@@ -328,7 +354,8 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceSpec& spec) {
       impl_->testbed, "usb", name, nullptr,
       // attributes
       "idVendor", vendor, "idProduct", product, "bcdDevice", release, "busnum", bus_line.c_str(),
-      "devnum", address_line.c_str(), "speed", "480\n", "dev", dev_number, "bConfigurationValue", "1", "bNumConfigurations", "1",
+      "devnum", address_line.c_str(), "speed", "480\n", "dev", dev_number,
+      "bConfigurationValue", "1", "bNumConfigurations", "1",
       "manufacturer", spec.manufacturer.c_str(), "product", spec.product.c_str(), "serial",
       spec.serial_number.c_str(), nullptr,
       // properties
@@ -336,6 +363,8 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceSpec& spec) {
       nullptr);
   device.device_path_ = path != nullptr ? path : "";
   g_free(path);
+  device.emulation_->testbed = impl_->testbed;
+  device.emulation_->sysfs_path = device.device_path_;
 
   std::vector<std::uint8_t> descriptors = DeviceDescriptor(spec);
   const std::vector<std::uint8_t> configuration = ConfigurationDescriptor();
@@ -359,7 +388,11 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceSpec& spec) {
 void UsbTestbed::RemoveDevice(EmulatedEzUsb& device) {
   if (device.device_path_.empty()) return;
   umockdev_testbed_detach_ioctl(impl_->testbed, device.DeviceNode().c_str(), nullptr);
-  umockdev_testbed_remove_device(impl_->testbed, device.device_path_.c_str());
+  {
+    std::lock_guard<std::mutex> lock(device.emulation_->mutex);
+    device.emulation_->unplugged = true;
+    device.emulation_->TakeOutOfSysfs();
+  }
   device.device_path_.clear();
 }
 

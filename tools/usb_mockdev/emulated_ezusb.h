@@ -60,7 +60,8 @@ class EmulatedEzUsb {
   // The next `count` vendor requests stall (URB status -EPIPE); nothing is written.
   void StallVendorRequests(std::uint32_t count);
   // A vendor write that would take the EEPROM bytes written (from now) beyond `bytes` finds
-  // the device gone; every request after it fails with ENODEV. Nothing of that write is kept.
+  // the device gone: it is taken out of the test bed (listed no more), and that write and
+  // every request after it fail with ENODEV. Nothing of that write is kept.
   void UnplugAfterBytes(std::uint32_t bytes);
   // The next `count` vendor requests are held until libusb discards them.
   void HoldVendorRequests(std::uint32_t count);
@@ -87,12 +88,17 @@ class UsbTestbed {
   static bool Preloaded();
 
   EmulatedEzUsb& AddDevice(const EmulatedDeviceSpec& spec = {});
-  // Takes the device out of the test bed's sysfs (an unplugged device is listed no more).
+  // Unplugs the device: taken out of the test bed's sysfs (listed no more), its node's
+  // requests no longer answered.
   void RemoveDevice(EmulatedEzUsb& device);
 
-  // "UMOCKDEV_DIR=<root>" and what else a child process needs to see the test bed; start the
-  // child under umockdev-wrapper.
+  // A child process sees the test bed, and its device nodes' requests reach the emulated
+  // devices of this process, when it runs under umockdev-wrapper with UMOCKDEV_DIR naming the
+  // test bed. Run WrapChild(argv) with ChildEnvironment() added to the child's environment
+  // (test::RunProgram does both); keep the test bed alive until the child has ended, then look
+  // at the devices' EEPROMs.
   std::vector<std::string> ChildEnvironment() const;
+  static std::vector<std::string> WrapChild(const std::vector<std::string>& argv);
   std::string RootDir() const;
 
  private:
