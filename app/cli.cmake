@@ -19,10 +19,11 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/settings_commands.cpp
     cli/signal_watcher.cpp
     cli/tool_session.cpp
-    cli/update_command.cpp)
+    cli/update_command.cpp
+    cli/usb_commands.cpp)
   target_link_libraries(fw_cli PUBLIC
     fw_options fw_reader_link fw_reader_update fw_reader_tools fw_discovery fw_platform_devices
-    fw_string_table CLI11::CLI11 nlohmann_json::nlohmann_json)
+    fw_string_table fw_usb_update fw_usb_device_info CLI11::CLI11 nlohmann_json::nlohmann_json)
 
   add_executable(flashwright-cli cli/cli_main.cpp)
   target_link_libraries(flashwright-cli PRIVATE fw_options fw_cli)
@@ -49,4 +50,25 @@ if(NOT FLASHWRIGHT_FUZZ)
     FLASHWRIGHT_CLI_PATH="$<TARGET_FILE:flashwright-cli>")
   add_dependencies(cli_program_test flashwright-cli)
   set_target_properties(cli_pieces_test cli_program_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+
+  # flashwright-cli usb against simulated devices: flashwright-cli-usbsim (tools/usb_sim_cli) is
+  # the same program with the simulator as its driver layer.
+  fw_add_test(cli_usb_test
+    SOURCES cli/tests/cli_usb_test.cpp
+    LIBS fw_test_support nlohmann_json::nlohmann_json)
+  target_compile_definitions(cli_usb_test PRIVATE
+    FLASHWRIGHT_CLI_USBSIM_PATH="$<TARGET_FILE:flashwright-cli-usbsim>")
+  add_dependencies(cli_usb_test flashwright-cli-usbsim)
+  set_target_properties(cli_usb_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+
+  # The shipped program through libusb, against an EZ-USB emulated under umockdev.
+  fw_add_umockdev_test(cli_usb_libusb_test
+    SOURCES cli/tests/cli_usb_libusb_test.cpp
+    LIBS fw_test_support)
+  if(TARGET cli_usb_libusb_test)
+    target_compile_definitions(cli_usb_libusb_test PRIVATE
+      FLASHWRIGHT_CLI_PATH="$<TARGET_FILE:flashwright-cli>")
+    add_dependencies(cli_usb_libusb_test flashwright-cli)
+    set_target_properties(cli_usb_libusb_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+  endif()
 endif()

@@ -20,9 +20,11 @@
 #include "app/cli/settings_commands.h"
 #include "app/cli/signal_watcher.h"
 #include "app/cli/update_command.h"
+#include "app/cli/usb_commands.h"
 #include "app/string_table.h"
 #include "reader_tools/tool_entry.h"
 #include "reader_update/firmware_folder.h"
+#include "usb_update/usb_image.h"
 
 namespace flashwright::cli {
 namespace {
@@ -108,6 +110,14 @@ struct Arguments {
   std::vector<std::string> security;
   std::string transmit_mode;
   std::string power_level;
+  // usb
+  int device = 0;
+  std::vector<std::string> markers;
+  bool allow_non_matching = false;
+  bool yes = false;
+  bool no_verify = false;
+  std::string output_file;
+  bool force = false;
 };
 
 }  // namespace
@@ -198,6 +208,52 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
       ->type_name("100mW|200mW|400mW|1W")
       ->check(CLI::IsMember({"100mW", "200mW", "400mW", "1W"}, CLI::ignore_case).description(""));
   AddPortOption(power, &args.port);
+
+  CLI::App* usb = app.add_subcommand(
+      "usb", "USB devices (EZ-USB based): list, describe, update the firmware in their EEPROM, "
+             "save their EEPROM");
+  usb->require_subcommand(1);
+  auto add_device_option = [&args](CLI::App* command) {
+    command->add_option("--device", args.device, "index of the USB device (see usb list)")
+        ->type_name("N")
+        ->required();
+  };
+  CLI::App* usb_list = usb->add_subcommand(
+      "list", "list the USB devices with their IDs, product string and first EEPROM byte");
+  CLI::App* usb_info = usb->add_subcommand(
+      "info", "show a USB device's product string, IDs, first EEPROM byte and driver version");
+  add_device_option(usb_info);
+  CLI::App* usb_update = usb->add_subcommand(
+      "update", "write a firmware image into a USB device's EEPROM, then read it back");
+  add_device_option(usb_update);
+  usb_update->add_option("--firmware", args.firmware,
+                         "image of the USB firmware folder, by name (.bin may be left out)")
+      ->type_name("NAME")
+      ->required();
+  usb_update->add_option("--firmware-dir", args.firmware_dir,
+                         "USB firmware folder (default: the folder ezusb_fw beside the program)")
+      ->type_name("DIR");
+  usb_update->add_option("--marker", args.markers,
+                         "text that the device's product string and the image's product text "
+                         "must both hold when the device's does, as /USM; may be repeated")
+      ->type_name("TEXT")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  usb_update->add_flag("--check-only", args.check_only,
+                       "run the compatibility check and write nothing");
+  usb_update->add_flag("--allow-non-matching", args.allow_non_matching,
+                       "a device that fails the compatibility check may still be updated, "
+                       "after a yes to the questions");
+  usb_update->add_flag("--yes", args.yes, "answer the questions of --allow-non-matching with yes");
+  usb_update->add_flag("--no-verify", args.no_verify,
+                       "do not read the written image back from the device");
+  CLI::App* usb_backup = usb->add_subcommand(
+      "backup", "save the whole EEPROM of a USB device (65536 bytes) into a file");
+  add_device_option(usb_backup);
+  usb_backup->add_option("--output", args.output_file, "the file to write")
+      ->type_name("FILE")
+      ->required();
+  usb_backup->add_flag("--force", args.force, "replace the file when it exists");
 
   try {
     app.parse(argc, argv);
@@ -297,6 +353,27 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     std::optional<std::uint8_t> level;
     if (power->count("--set") > 0) level = PowerLevelArgument(args.power_level);
     return RunPowerLevel(port, level, output);
+  }
+  if (usb_list->parsed()) return RunUsbList(output);
+  if (usb_info->parsed()) return RunUsbInfo(args.device, output);
+  if (usb_update->parsed()) {
+    UsbUpdateArguments request;
+    request.device = args.device;
+    request.firmware = args.firmware;
+    request.firmware_folder = args.firmware_dir;
+    if (request.firmware_folder.empty()) {
+      SetUsbFirmwareFolderBesideProgram();
+      request.firmware_folder = UsbFirmwareFolder();
+    }
+    request.markers = args.markers;
+    request.check_only = args.check_only;
+    request.allow_non_matching = args.allow_non_matching;
+    request.yes = args.yes;
+    request.verify = !args.no_verify;
+    return RunUsbUpdate(request, output, watcher);
+  }
+  if (usb_backup->parsed()) {
+    return RunUsbBackup(args.device, args.output_file, args.force, output);
   }
   return UsageError(output, "", "no command given.");
 }

@@ -39,4 +39,34 @@ inline constexpr char kNoPorts[] = "No COM ports.";
 inline constexpr char kAutoDetectLabel[] = "auto-detect: ";
 inline constexpr char kUsageHint[] = "Run with --help for more information.";
 
+// flashwright-cli usb.
+inline constexpr char kUsbDeviceLine[] = "%s  %04X:%04X  first byte %02X  %s";
+inline constexpr char kUsbNoSuchDevice[] = "No USB device %d. Run flashwright-cli usb list.";
+inline constexpr char kUsbBadIndex[] = "--device must be 0 to 255, not %d.";
+inline constexpr char kUsbInfoDevice[] = "Device: %s";
+inline constexpr char kUsbInfoProduct[] = "Product: %s";
+inline constexpr char kUsbInfoIds[] = "Vendor ID: %04X\nProduct ID: %04X\nFirst byte: %02X";
+inline constexpr char kUsbInfoDriver[] = "Driver: %hu.%hu.%hu";
+inline constexpr char kUsbInfoRevision[] = ".%hu";
+inline constexpr char kUsbHoldOn[] =
+    "The update cannot be interrupted. Wait for it to end; the device must not lose power.";
+inline constexpr char kUsbCheckPassed[] =
+    "Firmware file %s passed the check for %s. Nothing was written.";
+inline constexpr char kUsbQuestionRefused[] =
+    "The check needs an answer to go on (--json without --yes):\n%s";
+inline constexpr char kUsbAnsweredYes[] = "%s yes (--yes)";
+inline constexpr char kUsbVerifyStatus[] = "Read back (%lu of %lu)";
+inline constexpr char kUsbVerified[] = "Read back: the %lu bytes on %s equal firmware file %s.";
+inline constexpr char kUsbVerifyMismatch[] =
+    "Verify error. EEPROM byte %lu (0x%04lX) is 0x%02X, firmware file %s has 0x%02X.";
+inline constexpr char kUsbVerifyReadError[] =
+    "Verify error. Reading the EEPROM back at byte %lu failed. (Err:%ld)";
+inline constexpr char kUsbBackupExists[] =
+    "%s exists. Give --force to replace it, or another --output.";
+inline constexpr char kUsbBackupDone[] = "Saved the %lu bytes of the EEPROM of %s to %s.";
+inline constexpr char kUsbBackupReadError[] =
+    "Backup error. Reading the EEPROM of %s at byte %lu failed. Nothing was saved. (Err:%ld)";
+inline constexpr char kUsbBackupWriteError[] = "Backup error. Cannot write %s: %s. Nothing was saved.";
+inline constexpr char kUsbBackupStatus[] = "Backup (%lu of %lu)";
+
 }  // namespace flashwright::cli::texts

@@ -120,6 +120,13 @@ void EventOutput::Progress(const ProgressReport& report) {
       object["pass"] = report.pass;
       object["status"] = report.status;
       object["position"] = report.position;
+      if (report.usb) {
+        object["done"] = report.done;
+        object["total"] = report.total;
+        object["finishing"] = report.finishing;
+        WriteJson(object);
+        return;
+      }
       object["image"] = report.note.image_index;
       object["images"] = report.note.image_count;
       object["line"] = report.note.line;

@@ -4,6 +4,7 @@
 // Texts of the system join their lines with "\r\n"; they are written with "\n".
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -26,7 +27,11 @@ struct ProgressReport {
   const char* pass = "verify";  // "verify" or "program"
   std::string status;           // the status line of the reader update view
   int position = 0;             // where the bar stands after the report, 0 to 100
-  ProgressNote note;
+  ProgressNote note;            // a reader update's note
+  bool usb = false;             // a USB device's report: bytes done of total, finishing
+  std::uint32_t done = 0;
+  std::uint32_t total = 0;
+  bool finishing = false;
 };
 
 class EventOutput {

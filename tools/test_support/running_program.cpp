@@ -71,6 +71,7 @@ bool RunningProgram::Start(const std::vector<std::string>& argv,
   std::vector<std::string> env = ChildEnvironment(extra_env);
   std::vector<char*> arg_pointers = PointerArray(args);
   std::vector<char*> env_pointers = PointerArray(env);
+  const std::string input = input_file_.empty() ? std::string("/dev/null") : input_file_;
 
   int out_pipe[2];
   int err_pipe[2];
@@ -93,7 +94,7 @@ bool RunningProgram::Start(const std::vector<std::string>& argv,
   }
   if (pid == 0) {
     setpgid(0, 0);  // so a time-out can kill whatever the program started too
-    int null_fd = open("/dev/null", O_RDONLY);
+    int null_fd = open(input.c_str(), O_RDONLY);
     if (null_fd >= 0) dup2(null_fd, STDIN_FILENO);
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(err_pipe[1], STDERR_FILENO);
@@ -219,7 +220,15 @@ ProgramResult RunningProgram::Wait(int timeout_seconds) {
 
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env, int timeout_seconds) {
+  return RunProgramWithInput(argv, "", extra_env, timeout_seconds);
+}
+
+ProgramResult RunProgramWithInput(const std::vector<std::string>& argv,
+                                  const std::string& input_file,
+                                  const std::vector<std::string>& extra_env,
+                                  int timeout_seconds) {
   RunningProgram program;
+  program.SetInputFile(input_file);
   if (!program.Start(argv, extra_env)) return {};
   return program.Wait(timeout_seconds);
 }

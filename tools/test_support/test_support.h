@@ -57,6 +57,12 @@ ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::vector<std::string>& extra_env = {},
                          int timeout_seconds = 120);
 
+// The same with standard input read from `input_file` ("" for /dev/null).
+ProgramResult RunProgramWithInput(const std::vector<std::string>& argv,
+                                  const std::string& input_file,
+                                  const std::vector<std::string>& extra_env = {},
+                                  int timeout_seconds = 120);
+
 // A program left running in the background, for programs that run until they are told to stop
 // (the reader-sim program, for one). Its input is /dev/null; its output is collected as it comes.
 class RunningProgram {
@@ -66,6 +72,8 @@ class RunningProgram {
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
 
+  // Standard input of the program to start: this file instead of /dev/null.
+  void SetInputFile(const std::string& path) { input_file_ = path; }
   // False when the program could not be started (for example a missing file).
   bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env = {});
   // The next whole line of its standard output, without the line end. False when the output
@@ -81,6 +89,7 @@ class RunningProgram {
   // Reads what the pipes have within `timeout_ms`; false once both have ended.
   bool Pump(int timeout_ms);
 
+  std::string input_file_;
   int pid_ = -1;
   int out_fd_ = -1;
   int err_fd_ = -1;

@@ -1,0 +1,72 @@
+// The simulated USB devices of flashwright-cli-usbsim, described in a small text file so that a
+// test (or a demo script) can set them up before the program runs and look at them after it
+// has ended.
+//
+// One setting per line, "key value"; blank lines and lines starting with '#' are skipped.
+// "device <legacy|cyusb> <index>" starts a device; the lines after it describe that device:
+//
+//   vendor-id 04b4                  hexadecimal, as are product-id, release and first-byte
+//   product-id 8613
+//   release a001
+//   product Orvane Folio Systems Gate 1.2.3.4   the rest of the line is the product string
+//   first-byte c2                   EEPROM byte 0 of a fresh device (the rest is FF)
+//   eeprom /path/eeprom.bin         loaded when the file exists, written back at the end
+//   counters /path/counters.txt     what the device saw, written at the end
+//   real-time                       the device takes its modelled EEPROM and bus time
+//   fail-writes 3 1 1617            EEPROM write 3 (from the start) and 0 after it fail, code 1617
+//   dead-marker                     reads answer DE AD
+//   stall 1                         the next vendor request stalls
+//   unplug-after-bytes 500          the device is gone once a write would pass 500 bytes
+//   never-complete 1                the next vendor request never completes
+//   write-protect-from 256          writes from this EEPROM address on are not stored
+//   refuse-open                     listed, but cannot be opened
+//   unplugged                       gone from the start
+//
+// Counts and addresses are decimal or 0x-prefixed hexadecimal.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/usb_sim/simulated_usb.h"
+
+namespace flashwright::usbsim {
+
+struct SimWriteFailure {
+  std::uint32_t nth = 0;
+  std::uint32_t count = 0;
+  std::uint32_t code = 0;
+};
+
+struct SimDeviceDescription {
+  Driver driver = Driver::kCyUsb;
+  std::uint16_t index = 0;
+  DeviceSpec spec;
+  std::string eeprom_file;
+  std::string counters_file;
+  std::vector<SimWriteFailure> write_failures;
+  bool dead_marker = false;
+  std::uint32_t stalls = 0;
+  std::int64_t unplug_after_bytes = -1;  // -1: stays plugged
+  std::uint32_t never_complete = 0;
+  std::int64_t write_protect_from = -1;  // -1: nothing protected
+  bool refuse_open = false;
+  bool unplugged = false;
+};
+
+// Reads a description text. False with `error` ("line N: ...") when a line is not understood.
+bool ParseSimDescription(const std::string& text, std::vector<SimDeviceDescription>* devices,
+                         std::string* error);
+
+// Puts the described devices on `bus`: identity, EEPROM contents from their files, failures.
+// False with `error` when an EEPROM file cannot be read or is larger than the EEPROM.
+bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedUsbBus* bus,
+                     std::string* error);
+
+// Writes every device's EEPROM and counters back to the files the description names.
+bool SaveSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedUsbBus* bus,
+                    std::string* error);
+
+}  // namespace flashwright::usbsim
