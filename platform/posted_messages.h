@@ -30,6 +30,16 @@ class PostedRecord {
   virtual ~PostedRecord() = default;
 };
 
+// The record as the kind the message carries, or null (and the record freed) when it is
+// another kind.
+template <typename Record>
+std::unique_ptr<Record> TakeRecord(std::unique_ptr<PostedRecord> record) {
+  Record* taken = dynamic_cast<Record*>(record.get());
+  if (taken == nullptr) return nullptr;
+  record.release();
+  return std::unique_ptr<Record>(taken);
+}
+
 // Receives posted records. Accept runs on the posting thread, under the target table's lock:
 // it must only hand the record on (queue it, post it to an event loop) and must not register
 // or unregister targets.

@@ -93,11 +93,6 @@ class RunPump {
   int bar_ = 0;
 };
 
-template <typename Record>
-std::unique_ptr<Record> Take(std::unique_ptr<PostedRecord> record) {
-  return std::unique_ptr<Record>(dynamic_cast<Record*>(record.release()));
-}
-
 // The check pass of one image file.
 void CheckImage(const std::string& folder, const std::string& image, const std::uint16_t* bootloader,
                 const std::uint8_t* flags, const ProgressContext& context, UpdateJob* outcome) {
@@ -169,7 +164,7 @@ int RunCheckOnly(const UpdateRequest& request, const ReaderChoice& choice, Event
     done->job = CheckFirmware(request, choice, target);
     PostRecord(target, CheckCompleteMessage(), std::move(done));
   });
-  auto done = Take<CheckComplete>(pump.WaitFor(CheckCompleteMessage()));
+  auto done = TakeRecord<CheckComplete>(pump.WaitFor(CheckCompleteMessage()));
   checker.join();
   const UpdateJob& job = done->job;
   if (job.result != 0) {
@@ -229,7 +224,7 @@ int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, Even
     {
       ScopedSignalMode hold(watcher, SignalWatcher::Mode::Hold);
       StartUpdateWorker(std::move(job));
-      done = Take<UpdateJob>(pump.WaitFor(UpdateCompleteMessage()));
+      done = TakeRecord<UpdateJob>(pump.WaitFor(UpdateCompleteMessage()));
     }
     if (!done) return output.Outcome(kExitFailed, MessageKind::Error,
                                      LoadString(IDS_UPDATE_ERROR));

@@ -119,11 +119,6 @@ UsbError ReadEeprom(std::uint8_t* data, std::uint32_t length, const char* status
   return 0;
 }
 
-template <typename Record>
-std::unique_ptr<Record> Take(std::unique_ptr<PostedRecord> record) {
-  return std::unique_ptr<Record>(dynamic_cast<Record*>(record.release()));
-}
-
 JsonObject ResultFields(const UsbUpdateResult& result) {
   JsonObject fields;
   fields["device"] = result.device_index;
@@ -153,7 +148,7 @@ std::unique_ptr<UsbUpdateResult> RunWorker(int device, const std::string& image,
     std::unique_ptr<PostedRecord> record;
     if (!target.Pump(&message, &record, kPumpSlice)) continue;
     if (message == UsbUpdateCompleteMessage()) {
-      result = Take<UsbUpdateResult>(std::move(record));
+      result = TakeRecord<UsbUpdateResult>(std::move(record));
       if (!result) result = std::make_unique<UsbUpdateResult>();
       continue;
     }
