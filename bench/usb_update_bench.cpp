@@ -47,9 +47,9 @@ struct Figures {
 
 Figures Update(usbsim::Driver driver, const std::vector<std::uint8_t>& image) {
   usbsim::SimulatedUsbBus bus;
-  usbsim::DeviceSpec spec;
-  spec.timing.real_time = true;
-  usbsim::SimulatedUsbDevice& device = bus.AddDevice(driver, 0, spec);
+  usbsim::DeviceProfile profile;
+  profile.timing.real_time = true;
+  usbsim::SimulatedUsbDevice& device = bus.AddDevice(driver, 0, profile);
   const platform::ScopedUsbDriverIo installed(&bus);
 
   QueuePostTarget target;
@@ -101,7 +101,7 @@ int main() {
   }
   SetUsbFirmwareFolder(folder.path());
 
-  const usbsim::DeviceSpec defaults;
+  const usbsim::DeviceProfile defaults;
   std::printf("image: %u bytes in blocks of %u; EEPROM: %u-byte pages, %.1f ms per page "
               "write, %.1f us per byte on the bus\n",
               kImageSize, UsbBlockSize(kImageSize), defaults.timing.page_size,

@@ -17,7 +17,7 @@
 namespace flashwright::platform {
 namespace {
 
-using mockdev::EmulatedDeviceSpec;
+using mockdev::EmulatedDeviceProfile;
 using mockdev::EmulatedEzUsb;
 using mockdev::UsbTestbed;
 
@@ -104,10 +104,10 @@ class LibusbLayerTest : public ::testing::Test {
 
 TEST_F(LibusbLayerTest, MembersAreTheDevicesThatTheIdListMatches) {
   EXPECT_TRUE(Members().empty()) << "no device: an empty list, not an error";
-  EmulatedDeviceSpec ezusb;
+  EmulatedDeviceProfile ezusb;
   ezusb.address = 5;
   testbed_.AddDevice(ezusb);
-  EmulatedDeviceSpec other;
+  EmulatedDeviceProfile other;
   other.vendor_id = 0x1234;
   other.product_id = 0x5678;
   other.address = 3;
@@ -150,10 +150,10 @@ TEST_F(LibusbLayerTest, DescriptorsAndTheEepromThroughTransferBlocks) {
   EXPECT_EQ(languages.data, (std::vector<std::uint8_t>{4, 3}));
   const Transfer product = Control({0x80, 6, 0x0302, 0x0409, 255});
   ASSERT_EQ(product.code, 0u);
-  ASSERT_EQ(product.data.size(), 2 + 2 * device.spec().product.size())
+  ASSERT_EQ(product.data.size(), 2 + 2 * device.profile().product.size())
       << "a short answer returns the bytes that came";
   EXPECT_EQ(product.data[1], 3);
-  EXPECT_EQ(product.data[2], device.spec().product[0]);
+  EXPECT_EQ(product.data[2], device.profile().product[0]);
 
   std::vector<std::uint8_t> image(300);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
@@ -248,7 +248,7 @@ namespace {
 // Requests come from a worker thread while the user-interface thread lists the devices.
 TEST_F(LibusbLayerTest, ListingWhileAnotherThreadTransfers) {
   EmulatedEzUsb& device = testbed_.AddDevice();
-  EmulatedDeviceSpec second;
+  EmulatedDeviceProfile second;
   second.address = 7;
   testbed_.AddDevice(second);
   OpenFirst();

@@ -26,13 +26,13 @@ void Put16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
   bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-std::vector<std::uint8_t> DeviceDescriptor(const EmulatedDeviceSpec& spec) {
+std::vector<std::uint8_t> DeviceDescriptor(const EmulatedDeviceProfile& profile) {
   std::vector<std::uint8_t> d = {18, 1};
   Put16(d, 0x0200);                // bcdUSB
   d.insert(d.end(), {0xFF, 0xFF, 0xFF, 64});  // vendor class, bMaxPacketSize0
-  Put16(d, spec.vendor_id);
-  Put16(d, spec.product_id);
-  Put16(d, spec.device_release);
+  Put16(d, profile.vendor_id);
+  Put16(d, profile.product_id);
+  Put16(d, profile.device_release);
   d.insert(d.end(), {1, 2, 3, 1});  // string indexes, one configuration
   return d;
 }
@@ -60,9 +60,9 @@ std::vector<std::uint8_t> StringDescriptor(const std::string& text) {
 }  // namespace
 
 struct EmulatedEzUsb::Emulation {
-  explicit Emulation(const EmulatedDeviceSpec& device_spec)
-      : spec(device_spec), eeprom(kEmulatedEepromSize, 0xFF) {
-    eeprom[0] = spec.first_byte;
+  explicit Emulation(const EmulatedDeviceProfile& device_profile)
+      : profile(device_profile), eeprom(kEmulatedEepromSize, 0xFF) {
+    eeprom[0] = profile.first_byte;
   }
 
   // Answers one control request; false for a stall. `data` holds the data stage.
@@ -93,13 +93,13 @@ struct EmulatedEzUsb::Emulation {
       std::vector<std::uint8_t> answer;
       const std::uint8_t index = static_cast<std::uint8_t>(value);
       switch (value >> 8) {
-        case 1: answer = DeviceDescriptor(spec); break;
+        case 1: answer = DeviceDescriptor(profile); break;
         case 2: answer = ConfigurationDescriptor(); break;
         case 3:
           if (index == 0) answer = {4, 3, 0x09, 0x04};
-          if (index == 1) answer = StringDescriptor(spec.manufacturer);
-          if (index == 2) answer = StringDescriptor(spec.product);
-          if (index == 3) answer = StringDescriptor(spec.serial_number);
+          if (index == 1) answer = StringDescriptor(profile.manufacturer);
+          if (index == 2) answer = StringDescriptor(profile.product);
+          if (index == 3) answer = StringDescriptor(profile.serial_number);
           break;
         default: break;
       }
@@ -261,7 +261,7 @@ struct EmulatedEzUsb::Emulation {
     for (UMockdevIoctlData* data : held) g_object_unref(data);
   }
 
-  EmulatedDeviceSpec spec;
+  EmulatedDeviceProfile profile;
   mutable std::mutex mutex;
   std::vector<std::uint8_t> eeprom;
   EmulatedCounters counters;
@@ -319,8 +319,8 @@ std::vector<std::string> UsbTestbed::WrapChild(const std::vector<std::string>& a
   return wrapped;
 }
 
-EmulatedEzUsb::EmulatedEzUsb(UsbTestbed*, const EmulatedDeviceSpec& spec)
-    : spec_(spec), emulation_(std::make_unique<Emulation>(spec)) {}
+EmulatedEzUsb::EmulatedEzUsb(UsbTestbed*, const EmulatedDeviceProfile& profile)
+    : profile_(profile), emulation_(std::make_unique<Emulation>(profile)) {}
 
 EmulatedEzUsb::~EmulatedEzUsb() {
   if (emulation_ && emulation_->handler != nullptr) g_object_unref(emulation_->handler);
@@ -328,36 +328,36 @@ EmulatedEzUsb::~EmulatedEzUsb() {
 
 std::string EmulatedEzUsb::DeviceNode() const {
   char node[64];
-  std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", spec_.bus, spec_.address);
+  std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", profile_.bus, profile_.address);
   return node;
 }
 
-EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceSpec& spec) {
-  devices_.push_back(std::unique_ptr<EmulatedEzUsb>(new EmulatedEzUsb(this, spec)));
+EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceProfile& profile) {
+  devices_.push_back(std::unique_ptr<EmulatedEzUsb>(new EmulatedEzUsb(this, profile)));
   EmulatedEzUsb& device = *devices_.back();
   char name[32];
-  std::snprintf(name, sizeof name, "%u-%u", spec.bus, spec.address);
+  std::snprintf(name, sizeof name, "%u-%u", profile.bus, profile.address);
   char vendor[8], product[8], release[8], bus[8], address[8];
-  std::snprintf(vendor, sizeof vendor, "%04x", spec.vendor_id);
-  std::snprintf(product, sizeof product, "%04x", spec.product_id);
-  std::snprintf(release, sizeof release, "%04x", spec.device_release);
-  std::snprintf(bus, sizeof bus, "%u", spec.bus);
-  std::snprintf(address, sizeof address, "%u", spec.address);
+  std::snprintf(vendor, sizeof vendor, "%04x", profile.vendor_id);
+  std::snprintf(product, sizeof product, "%04x", profile.product_id);
+  std::snprintf(release, sizeof release, "%04x", profile.device_release);
+  std::snprintf(bus, sizeof bus, "%u", profile.bus);
+  std::snprintf(address, sizeof address, "%u", profile.address);
   const std::string node = device.DeviceNode();
   // The kernel ends these attributes with a newline, and gives usb_device nodes major 189.
   const std::string bus_line = std::string(bus) + "\n";
   const std::string address_line = std::string(address) + "\n";
   char dev_number[16];
   std::snprintf(dev_number, sizeof dev_number, "189:%u",
-                (spec.bus - 1u) * 128u + spec.address - 1u);
+                (profile.bus - 1u) * 128u + profile.address - 1u);
   gchar* path = umockdev_testbed_add_device(
       impl_->testbed, "usb", name, nullptr,
       // attributes
       "idVendor", vendor, "idProduct", product, "bcdDevice", release, "busnum", bus_line.c_str(),
       "devnum", address_line.c_str(), "speed", "480\n", "dev", dev_number,
       "bConfigurationValue", "1", "bNumConfigurations", "1",
-      "manufacturer", spec.manufacturer.c_str(), "product", spec.product.c_str(), "serial",
-      spec.serial_number.c_str(), nullptr,
+      "manufacturer", profile.manufacturer.c_str(), "product", profile.product.c_str(), "serial",
+      profile.serial_number.c_str(), nullptr,
       // properties
       "DEVNAME", node.c_str(), "DEVTYPE", "usb_device", "BUSNUM", bus, "DEVNUM", address,
       nullptr);
@@ -366,7 +366,7 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceSpec& spec) {
   device.emulation_->testbed = impl_->testbed;
   device.emulation_->sysfs_path = device.device_path_;
 
-  std::vector<std::uint8_t> descriptors = DeviceDescriptor(spec);
+  std::vector<std::uint8_t> descriptors = DeviceDescriptor(profile);
   const std::vector<std::uint8_t> configuration = ConfigurationDescriptor();
   descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
   umockdev_testbed_set_attribute_binary(impl_->testbed, device.device_path_.c_str(), "descriptors",

@@ -22,7 +22,7 @@ namespace flashwright::mockdev {
 
 inline constexpr std::uint32_t kEmulatedEepromSize = 65536;
 
-struct EmulatedDeviceSpec {
+struct EmulatedDeviceProfile {
   std::uint16_t vendor_id = 0x04B4;
   std::uint16_t product_id = 0x8613;
   std::uint16_t device_release = 0xA001;
@@ -49,7 +49,7 @@ class EmulatedEzUsb {
   EmulatedEzUsb(const EmulatedEzUsb&) = delete;
   EmulatedEzUsb& operator=(const EmulatedEzUsb&) = delete;
 
-  const EmulatedDeviceSpec& spec() const { return spec_; }
+  const EmulatedDeviceProfile& profile() const { return profile_; }
   std::string DevicePath() const { return device_path_; }  // in the test bed's sysfs
   std::string DeviceNode() const;                          // /dev/bus/usb/BBB/DDD
 
@@ -70,9 +70,9 @@ class EmulatedEzUsb {
  private:
   friend class UsbTestbed;
   struct Emulation;
-  EmulatedEzUsb(UsbTestbed* testbed, const EmulatedDeviceSpec& spec);
+  EmulatedEzUsb(UsbTestbed* testbed, const EmulatedDeviceProfile& profile);
 
-  EmulatedDeviceSpec spec_;
+  EmulatedDeviceProfile profile_;
   std::string device_path_;
   std::unique_ptr<Emulation> emulation_;
 };
@@ -87,7 +87,7 @@ class UsbTestbed {
   // True when the process runs under umockdev-wrapper (its devices are then the test bed's).
   static bool Preloaded();
 
-  EmulatedEzUsb& AddDevice(const EmulatedDeviceSpec& spec = {});
+  EmulatedEzUsb& AddDevice(const EmulatedDeviceProfile& profile = {});
   // Unplugs the device: taken out of the test bed's sysfs (listed no more), its node's
   // requests no longer answered.
   void RemoveDevice(EmulatedEzUsb& device);

@@ -90,7 +90,7 @@ std::uint32_t CyUsbDriver::Query(const CyUsbTarget& target, std::uint32_t code, 
                                  std::uint32_t in_size, void* out, std::uint32_t out_size,
                                  std::uint32_t* returned) {
   DeviceFirmware& device = *target.device;
-  const DeviceSpec& spec = *target.spec;
+  const DeviceProfile& profile = *target.profile;
   switch (code) {
     case kCyResetPipe:
     case kCyAbortPipe: {
@@ -109,7 +109,7 @@ std::uint32_t CyUsbDriver::Query(const CyUsbTarget& target, std::uint32_t code, 
   std::uint8_t word[4];
   switch (code) {
     case kCyGetDriverVersion:
-      WriteLe32(word, spec.driver_version);
+      WriteLe32(word, profile.driver_version);
       return FixedAnswer(word, 4, out, out_size, returned);
     case kCyGetUsbdiVersion:
       WriteLe32(word, kUsbdiVersion);
@@ -120,10 +120,10 @@ std::uint32_t CyUsbDriver::Query(const CyUsbTarget& target, std::uint32_t code, 
     case kCyGetAddress:
       return FixedAnswer(&target.address, 1, out, out_size, returned);
     case kCyGetDeviceName:
-      return NameAnswer(spec.product, out, out_size, returned);
+      return NameAnswer(profile.product, out, out_size, returned);
     case kCyGetFriendlyName:
-      return NameAnswer(spec.manufacturer.empty() ? spec.product
-                                                  : spec.manufacturer + " " + spec.product,
+      return NameAnswer(profile.manufacturer.empty() ? profile.product
+                                                  : profile.manufacturer + " " + profile.product,
                         out, out_size, returned);
     case kCyGetSpeed:
       WriteLe32(word, kHighSpeed);

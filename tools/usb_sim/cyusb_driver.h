@@ -17,7 +17,7 @@ namespace flashwright::usbsim {
 struct CyUsbTarget {
   platform::DriverHandle handle = platform::kInvalidDriverHandle;
   DeviceFirmware* device = nullptr;
-  const DeviceSpec* spec = nullptr;
+  const DeviceProfile* profile = nullptr;
   std::uint8_t address = 1;  // the device's USB address
 };
 

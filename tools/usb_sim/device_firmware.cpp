@@ -39,18 +39,18 @@ DeviceAnswer Descriptor(const std::vector<std::uint8_t>& descriptor, std::uint16
 
 }  // namespace
 
-DeviceFirmware::DeviceFirmware(const DeviceSpec& spec)
-    : timing_(spec.timing),
-      languages_(spec.languages),
-      device_descriptor_(DeviceDescriptor(spec)),
+DeviceFirmware::DeviceFirmware(const DeviceProfile& profile)
+    : timing_(profile.timing),
+      languages_(profile.languages),
+      device_descriptor_(DeviceDescriptor(profile)),
       configuration_descriptor_(ConfigurationDescriptor()),
       strings_{{},
-               spec.manufacturer.empty() ? std::vector<std::uint8_t>{}
-                                         : StringDescriptor(spec.manufacturer),
-               spec.product.empty() ? std::vector<std::uint8_t>{} : StringDescriptor(spec.product),
-               spec.serial_number.empty() ? std::vector<std::uint8_t>{}
-                                          : StringDescriptor(spec.serial_number)},
-      eeprom_(spec.timing, spec.first_byte) {}
+               profile.manufacturer.empty() ? std::vector<std::uint8_t>{}
+                                         : StringDescriptor(profile.manufacturer),
+               profile.product.empty() ? std::vector<std::uint8_t>{} : StringDescriptor(profile.product),
+               profile.serial_number.empty() ? std::vector<std::uint8_t>{}
+                                          : StringDescriptor(profile.serial_number)},
+      eeprom_(profile.timing, profile.first_byte) {}
 
 DeviceAnswer DeviceFirmware::Control(const platform::SetupPacket& setup,
                                      const std::uint8_t* host_data) {

@@ -43,7 +43,7 @@ struct DeviceAnswer {
 
 class DeviceFirmware {
  public:
-  explicit DeviceFirmware(const DeviceSpec& spec);
+  explicit DeviceFirmware(const DeviceProfile& profile);
   DeviceFirmware(const DeviceFirmware&) = delete;
   DeviceFirmware& operator=(const DeviceFirmware&) = delete;
 

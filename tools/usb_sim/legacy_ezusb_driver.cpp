@@ -95,7 +95,7 @@ std::uint32_t StringRequest(DeviceFirmware& device, const void* in, std::uint32_
 
 }  // namespace
 
-std::uint32_t LegacyEzusbRequest(DeviceFirmware& device, const DeviceSpec& spec,
+std::uint32_t LegacyEzusbRequest(DeviceFirmware& device, const DeviceProfile& profile,
                                  std::uint32_t code, const void* in, std::uint32_t in_size,
                                  void* out, std::uint32_t out_size, std::uint32_t* returned) {
   *returned = 0;
@@ -118,7 +118,7 @@ std::uint32_t LegacyEzusbRequest(DeviceFirmware& device, const DeviceSpec& spec,
       if (!device.Plugged()) return kErrorDeviceNotConnected;
       if (out == nullptr || out_size < 6) return kErrorInsufficientBuffer;
       auto* bytes = static_cast<std::uint8_t*>(out);
-      for (int i = 0; i < 3; ++i) WriteLe16(bytes + 2 * i, spec.legacy_driver_version[i]);
+      for (int i = 0; i < 3; ++i) WriteLe16(bytes + 2 * i, profile.legacy_driver_version[i]);
       *returned = 6;
       return 0;
     }

@@ -14,7 +14,7 @@ inline constexpr std::uint32_t kErrorInvalidFunction = 1;
 // One request; the result is the system error code the driver gives (0 for success), with the
 // bytes placed in `out` in `*returned`. Blocks until the device has answered (and, with real
 // time, for the modelled time).
-std::uint32_t LegacyEzusbRequest(DeviceFirmware& device, const DeviceSpec& spec,
+std::uint32_t LegacyEzusbRequest(DeviceFirmware& device, const DeviceProfile& profile,
                                  std::uint32_t code, const void* in, std::uint32_t in_size,
                                  void* out, std::uint32_t out_size, std::uint32_t* returned);
 

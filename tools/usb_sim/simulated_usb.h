@@ -43,7 +43,7 @@ struct EepromTiming {
   bool real_time = false;  // the device takes the modelled time to answer
 };
 
-struct DeviceSpec {
+struct DeviceProfile {
   std::uint16_t vendor_id = 0x04B4;
   std::uint16_t product_id = 0x8613;
   std::uint16_t device_release = 0xA001;
@@ -73,13 +73,13 @@ struct DeviceCounters {
 
 class SimulatedUsbDevice {
  public:
-  SimulatedUsbDevice(Driver driver, DeviceSpec spec);
+  SimulatedUsbDevice(Driver driver, DeviceProfile profile);
   ~SimulatedUsbDevice();
   SimulatedUsbDevice(const SimulatedUsbDevice&) = delete;
   SimulatedUsbDevice& operator=(const SimulatedUsbDevice&) = delete;
 
   Driver driver() const { return driver_; }
-  const DeviceSpec& spec() const { return spec_; }
+  const DeviceProfile& profile() const { return profile_; }
 
   std::vector<std::uint8_t> Eeprom() const;
   void SetEeprom(const std::vector<std::uint8_t>& contents);  // from address 0 on
@@ -122,7 +122,7 @@ class SimulatedUsbDevice {
   friend class SimulatedUsbBus;
   struct State;
   Driver driver_;
-  DeviceSpec spec_;
+  DeviceProfile profile_;
   std::unique_ptr<State> state_;
 };
 
@@ -138,7 +138,7 @@ class SimulatedUsbBus : public platform::UsbDriverIo {
 
   // Adds a device at `index` (replacing one that is there) and returns it; it lives as long
   // as the bus.
-  SimulatedUsbDevice& AddDevice(Driver driver, std::uint16_t index, DeviceSpec spec = {});
+  SimulatedUsbDevice& AddDevice(Driver driver, std::uint16_t index, DeviceProfile profile = {});
   SimulatedUsbDevice* Device(Driver driver, std::uint16_t index);
 
   // CyUSB control transfers normally end from the simulator's own thread after the device has

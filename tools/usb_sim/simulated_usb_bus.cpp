@@ -32,11 +32,11 @@ bool ParseLegacyName(const std::string& path, std::uint16_t* index) {
 }
 
 // The interface path of a CyUSB device, in the shape the system gives device interfaces.
-std::string MemberPath(const DeviceSpec& spec, std::uint16_t index) {
+std::string MemberPath(const DeviceProfile& profile, std::uint16_t index) {
   char path[128];
   std::snprintf(path, sizeof path,
                 "\\\\?\\usb#vid_%04x&pid_%04x#sim%u#{ae18aa60-7f6a-11d4-97dd-00010229b959}",
-                spec.vendor_id, spec.product_id, static_cast<unsigned>(index));
+                profile.vendor_id, profile.product_id, static_cast<unsigned>(index));
   return path;
 }
 
@@ -71,14 +71,14 @@ SimulatedUsbBus::SimulatedUsbBus() : impl_(std::make_unique<Impl>()) {}
 SimulatedUsbBus::~SimulatedUsbBus() = default;
 
 SimulatedUsbDevice& SimulatedUsbBus::AddDevice(Driver driver, std::uint16_t index,
-                                               DeviceSpec spec) {
+                                               DeviceProfile profile) {
   std::lock_guard<std::mutex> lock(impl_->mutex);
   auto& slot = impl_->DevicesOf(driver)[index];
   if (slot != nullptr) {
     slot->Unplug();
     impl_->replaced.push_back(std::move(slot));
   }
-  slot = std::make_unique<SimulatedUsbDevice>(driver, std::move(spec));
+  slot = std::make_unique<SimulatedUsbDevice>(driver, std::move(profile));
   DeviceFirmware* firmware = slot->state_.get();
   PendingTransfers* pending = &impl_->pending;
   firmware->SetUnplugNotice([pending, firmware] { pending->DeviceGone(firmware); });
@@ -103,7 +103,7 @@ std::uint32_t SimulatedUsbBus::InterfaceMemberPath(const platform::InterfaceClas
   for (const auto& [device_index, device] : impl_->cyusb) {
     if (!device->Plugged()) continue;
     if (member++ == index) {
-      *path = MemberPath(device->spec(), device_index);
+      *path = MemberPath(device->profile(), device_index);
       return 0;
     }
   }
@@ -124,7 +124,7 @@ DriverHandle SimulatedUsbBus::Open(const std::string& path, bool /*overlapped*/,
     }
   } else {
     for (const auto& [index, device] : impl_->cyusb) {
-      if (MemberPath(device->spec(), index) == path) handle = {Driver::kCyUsb, index, device.get()};
+      if (MemberPath(device->profile(), index) == path) handle = {Driver::kCyUsb, index, device.get()};
     }
   }
   if (handle.device == nullptr) {
@@ -173,7 +173,7 @@ std::uint32_t SimulatedUsbBus::IoControl(DriverHandle handle, std::uint32_t code
     const std::uint32_t error =
         target.device == nullptr
             ? platform::kErrorInvalidHandle
-            : LegacyEzusbRequest(*target.device->state_, target.device->spec(), code, in,
+            : LegacyEzusbRequest(*target.device->state_, target.device->profile(), code, in,
                                  in_size, out, out_size, returned);
     if (overlapped != nullptr) {
       overlapped->Start();
@@ -184,7 +184,7 @@ std::uint32_t SimulatedUsbBus::IoControl(DriverHandle handle, std::uint32_t code
   CyUsbTarget cyusb;
   cyusb.handle = handle;
   cyusb.device = target.device->state_.get();
-  cyusb.spec = &target.device->spec();
+  cyusb.profile = &target.device->profile();
   cyusb.address = static_cast<std::uint8_t>(target.index % 127 + 1);
   return impl_->cyusb_driver.Request(cyusb, code, in, in_size, out, out_size, returned,
                                      overlapped);

@@ -5,8 +5,8 @@
 
 namespace flashwright::usbsim {
 
-SimulatedUsbDevice::SimulatedUsbDevice(Driver driver, DeviceSpec spec)
-    : driver_(driver), spec_(std::move(spec)), state_(std::make_unique<State>(spec_)) {}
+SimulatedUsbDevice::SimulatedUsbDevice(Driver driver, DeviceProfile profile)
+    : driver_(driver), profile_(std::move(profile)), state_(std::make_unique<State>(profile_)) {}
 
 SimulatedUsbDevice::~SimulatedUsbDevice() = default;
 

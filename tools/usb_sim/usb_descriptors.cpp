@@ -62,7 +62,7 @@ std::vector<std::uint16_t> ToUtf16(const std::string& text) {
 
 }  // namespace
 
-std::vector<std::uint8_t> DeviceDescriptor(const DeviceSpec& spec) {
+std::vector<std::uint8_t> DeviceDescriptor(const DeviceProfile& profile) {
   std::vector<std::uint8_t> bytes(18);
   bytes[0] = 18;
   bytes[1] = kDescriptorTypeDevice;
@@ -70,13 +70,13 @@ std::vector<std::uint8_t> DeviceDescriptor(const DeviceSpec& spec) {
   bytes[4] = 0;                  // class, subclass and protocol per interface
   bytes[5] = 0;
   bytes[6] = 0;
-  bytes[7] = spec.max_packet_size0;
-  WriteLe16(&bytes[8], spec.vendor_id);
-  WriteLe16(&bytes[10], spec.product_id);
-  WriteLe16(&bytes[12], spec.device_release);
-  bytes[14] = spec.manufacturer.empty() ? 0 : kManufacturerStringIndex;
-  bytes[15] = spec.product.empty() ? 0 : kProductStringIndex;
-  bytes[16] = spec.serial_number.empty() ? 0 : kSerialNumberStringIndex;
+  bytes[7] = profile.max_packet_size0;
+  WriteLe16(&bytes[8], profile.vendor_id);
+  WriteLe16(&bytes[10], profile.product_id);
+  WriteLe16(&bytes[12], profile.device_release);
+  bytes[14] = profile.manufacturer.empty() ? 0 : kManufacturerStringIndex;
+  bytes[15] = profile.product.empty() ? 0 : kProductStringIndex;
+  bytes[16] = profile.serial_number.empty() ? 0 : kSerialNumberStringIndex;
   bytes[17] = 1;  // bNumConfigurations
   return bytes;
 }

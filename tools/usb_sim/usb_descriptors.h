@@ -25,7 +25,7 @@ inline constexpr std::uint8_t kDescriptorTypeConfiguration = 2;
 inline constexpr std::uint8_t kDescriptorTypeString = 3;
 
 // The 18-byte device descriptor; a string index is 0 when the device has no such string.
-std::vector<std::uint8_t> DeviceDescriptor(const DeviceSpec& spec);
+std::vector<std::uint8_t> DeviceDescriptor(const DeviceProfile& profile);
 
 // Configuration 1 with its interface and endpoint descriptors, wTotalLength covering them all.
 std::vector<std::uint8_t> ConfigurationDescriptor();

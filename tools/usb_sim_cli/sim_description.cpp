@@ -87,14 +87,14 @@ bool ParseDevice(const std::string& value, LineReader& reader, SimDeviceDescript
 
 bool ParseSetting(const std::string& key, const std::string& value, LineReader& reader,
                   SimDeviceDescription* device) {
-  DeviceSpec& spec = device->spec;
+  DeviceProfile& profile = device->profile;
   auto no_value = [&]() { return value.empty() || reader.Fail(key + " takes no value"); };
-  if (key == "vendor-id") return reader.Hex(value, "vendor-id", &spec.vendor_id);
-  if (key == "product-id") return reader.Hex(value, "product-id", &spec.product_id);
-  if (key == "release") return reader.Hex(value, "release", &spec.device_release);
-  if (key == "first-byte") return reader.Hex(value, "first-byte", &spec.first_byte);
+  if (key == "vendor-id") return reader.Hex(value, "vendor-id", &profile.vendor_id);
+  if (key == "product-id") return reader.Hex(value, "product-id", &profile.product_id);
+  if (key == "release") return reader.Hex(value, "release", &profile.device_release);
+  if (key == "first-byte") return reader.Hex(value, "first-byte", &profile.first_byte);
   if (key == "product") {
-    spec.product = value;
+    profile.product = value;
     return true;
   }
   if (key == "eeprom" || key == "counters") {
@@ -103,7 +103,7 @@ bool ParseSetting(const std::string& key, const std::string& value, LineReader& 
     return true;
   }
   if (key == "real-time") {
-    spec.timing.real_time = true;
+    profile.timing.real_time = true;
     return no_value();
   }
   if (key == "fail-writes") {
@@ -173,7 +173,7 @@ bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, Simulated
                      std::string* error) {
   for (const SimDeviceDescription& description : devices) {
     SimulatedUsbDevice& device = bus->AddDevice(description.driver, description.index,
-                                                description.spec);
+                                                description.profile);
     if (!description.eeprom_file.empty()) {
       std::ifstream file(description.eeprom_file, std::ios::binary);
       if (file) {

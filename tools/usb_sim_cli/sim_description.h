@@ -43,7 +43,7 @@ struct SimWriteFailure {
 struct SimDeviceDescription {
   Driver driver = Driver::kCyUsb;
   std::uint16_t index = 0;
-  DeviceSpec spec;
+  DeviceProfile profile;
   std::string eeprom_file;
   std::string counters_file;
   std::vector<SimWriteFailure> write_failures;

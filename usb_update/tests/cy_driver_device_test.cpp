@@ -15,7 +15,7 @@ namespace flashwright {
 namespace {
 
 using platform::kCyUsbInterfaceClass;
-using usbsim::DeviceSpec;
+using usbsim::DeviceProfile;
 using usbsim::Driver;
 
 class CyDriverDeviceTest : public ::testing::Test {
@@ -86,13 +86,13 @@ TEST_F(CyDriverDeviceTest, ReopeningClosesTheFirstHandleAndCloseReleasesEverythi
 // ---- The identity read at open.
 
 TEST_F(CyDriverDeviceTest, ReadsTheIdentityAndBuildsTheEndpoints) {
-  DeviceSpec spec;
-  spec.vendor_id = 0x1234;
-  spec.product_id = 0xABCD;
-  spec.max_packet_size0 = 32;
-  spec.product = "Gate";
-  spec.driver_version = 0x03010203;
-  bus.AddDevice(Driver::kCyUsb, 0, spec);
+  DeviceProfile profile;
+  profile.vendor_id = 0x1234;
+  profile.product_id = 0xABCD;
+  profile.max_packet_size0 = 32;
+  profile.product = "Gate";
+  profile.driver_version = 0x03010203;
+  bus.AddDevice(Driver::kCyUsb, 0, profile);
   CCyDriverDevice device(kCyUsbInterfaceClass);
   ASSERT_TRUE(device.OpenInterface(0));
 
@@ -141,10 +141,10 @@ TEST_F(CyDriverDeviceTest, ReadsTheIdentityAndBuildsTheEndpoints) {
 }
 
 TEST_F(CyDriverDeviceTest, PrefersUsEnglishWhenListed) {
-  DeviceSpec both;
+  DeviceProfile both;
   both.languages = {0x0407, 0x0409};
   bus.AddDevice(Driver::kCyUsb, 0, both);
-  DeviceSpec german;
+  DeviceProfile german;
   german.languages = {0x0407};
   bus.AddDevice(Driver::kCyUsb, 1, german);
 
@@ -166,10 +166,10 @@ TEST_F(CyDriverDeviceTest, PrefersUsEnglishWhenListed) {
 }
 
 TEST_F(CyDriverDeviceTest, MissingStringsAreNotAskedForAndStayEmpty) {
-  DeviceSpec spec;
-  spec.manufacturer.clear();
-  spec.serial_number.clear();
-  bus.AddDevice(Driver::kCyUsb, 0, spec);
+  DeviceProfile profile;
+  profile.manufacturer.clear();
+  profile.serial_number.clear();
+  bus.AddDevice(Driver::kCyUsb, 0, profile);
   CCyDriverDevice device(kCyUsbInterfaceClass);
   ASSERT_TRUE(device.OpenInterface(0));
   EXPECT_EQ(device.device_descriptor()[14], 0);
@@ -208,7 +208,7 @@ TEST_F(CyControlTransferTest, VendorReadBuildsTheBlockTheDeviceSees) {
   ASSERT_TRUE(control->TransferIn(data, &length));
   EXPECT_EQ(length, 5);
   EXPECT_EQ(control->bytes_transferred, 5);
-  EXPECT_EQ(data[0], eeprom->spec().first_byte);
+  EXPECT_EQ(data[0], eeprom->profile().first_byte);
   EXPECT_TRUE(control->is_input);
 
   const auto sent = io.RequestsWithCode(platform::kCySendEp0Control);

@@ -17,15 +17,15 @@ class UsbDeviceReadingTest : public ::testing::Test {
 };
 
 TEST_F(UsbDeviceReadingTest, TheBoxShowsTheProductStringAndOnRequestTheIdsAndDriver) {
-  usbsim::DeviceSpec spec;
-  spec.product = "Orvane Sentry Systems 2.10.3.7";
-  spec.first_byte = 0xC0;
-  bus_.AddDevice(Driver::kCyUsb, 0, spec);
+  usbsim::DeviceProfile profile;
+  profile.product = "Orvane Sentry Systems 2.10.3.7";
+  profile.first_byte = 0xC0;
+  bus_.AddDevice(Driver::kCyUsb, 0, profile);
 
   const UsbDeviceReading plain = ReadUsbDevice(0, false);
   EXPECT_EQ(plain.result, 0);
   EXPECT_EQ(plain.text, "Orvane Sentry Systems 2.10.3.7");
-  EXPECT_EQ(plain.info.product_string, spec.product);
+  EXPECT_EQ(plain.info.product_string, profile.product);
   EXPECT_EQ(plain.info.vendor_id, 0x04B4);
   EXPECT_EQ(plain.info.product_id, 0x8613);
   EXPECT_EQ(plain.info.first_byte, 0xC0);

@@ -18,7 +18,7 @@
 namespace flashwright {
 namespace {
 
-using usbsim::DeviceSpec;
+using usbsim::DeviceProfile;
 using usbsim::Driver;
 
 // Every test leaves the current device closed, whatever it asserted on the way.
@@ -37,12 +37,12 @@ class UsbDeviceTest : public ::testing::Test {
 class EitherDriverTest : public UsbDeviceTest, public ::testing::WithParamInterface<Driver> {
  protected:
   void SetUp() override {
-    DeviceSpec spec;
-    spec.vendor_id = 0x04B4;
-    spec.product_id = 0x1002;
-    spec.product = "Gate 1.2";
-    spec.first_byte = 0xC2;
-    device = &bus.AddDevice(GetParam(), 0, spec);
+    DeviceProfile profile;
+    profile.vendor_id = 0x04B4;
+    profile.product_id = 0x1002;
+    profile.product = "Gate 1.2";
+    profile.first_byte = 0xC2;
+    device = &bus.AddDevice(GetParam(), 0, profile);
     ASSERT_EQ(UsbOpenDevice(0), 0);
     device->ResetCounters();
     io.requests.clear();
@@ -145,7 +145,7 @@ TEST_F(UsbDeviceTest, OpenAtRefusesIndexesBeyond255) {
 }
 
 TEST_F(UsbDeviceTest, SecondOpenIsRefusedAndKeepsTheFirst) {
-  DeviceSpec other;
+  DeviceProfile other;
   other.product_id = 0x2222;
   auto& first = bus.AddDevice(Driver::kCyUsb, 0);
   auto& second = bus.AddDevice(Driver::kCyUsb, 1, other);
@@ -157,7 +157,7 @@ TEST_F(UsbDeviceTest, SecondOpenIsRefusedAndKeepsTheFirst) {
   std::uint16_t vendor = 0;
   std::uint16_t product = 0;
   EXPECT_EQ(UsbGetIds(&vendor, &product), 0);
-  EXPECT_EQ(product, first.spec().product_id);
+  EXPECT_EQ(product, first.profile().product_id);
 
   EXPECT_EQ(UsbCloseDevice(), 0);
   EXPECT_EQ(first.Counters().open_handles, 0u);
@@ -263,9 +263,9 @@ TEST_F(UsbDeviceTest, LegacyShortDescriptorIsNotTakenForIds) {
 }
 
 TEST_F(UsbDeviceTest, LegacyProductStringRequestAndItsLimits) {
-  DeviceSpec spec;
-  spec.product = "Orvane Gate";
-  bus.AddDevice(Driver::kLegacyEzusb, 0, spec);
+  DeviceProfile profile;
+  profile.product = "Orvane Gate";
+  bus.AddDevice(Driver::kLegacyEzusb, 0, profile);
   ASSERT_EQ(UsbOpenDevice(0), 0);
   char text[32];
   ASSERT_EQ(UsbGetProductString(text, sizeof text), 0);
@@ -284,9 +284,9 @@ TEST_F(UsbDeviceTest, LegacyProductStringRequestAndItsLimits) {
 }
 
 TEST_F(UsbDeviceTest, CharactersBeyondLatin1BecomeQuestionMarks) {
-  DeviceSpec spec;
-  spec.product = "Gate \xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80!";  // é, a check mark, an emoji
-  bus.AddDevice(Driver::kCyUsb, 0, spec);
+  DeviceProfile profile;
+  profile.product = "Gate \xC3\xA9 \xE2\x9C\x93 \xF0\x9F\x98\x80!";  // é, a check mark, an emoji
+  bus.AddDevice(Driver::kCyUsb, 0, profile);
   ASSERT_EQ(UsbOpenDevice(0), 0);
   char text[32];
   ASSERT_EQ(UsbGetProductString(text, sizeof text), 0);
@@ -374,7 +374,7 @@ TEST_F(UsbDeviceTest, DeviceRemovedIsNotRetried) {
   EXPECT_EQ(UsbEepromWrite(0, data, 4), kUsbDeviceRemoved);
   EXPECT_EQ(device.Counters().vendor_requests, 1u);
   EXPECT_EQ(device.Counters().resets, 0u);
-  EXPECT_EQ(device.Eeprom()[0], device.spec().first_byte);
+  EXPECT_EQ(device.Eeprom()[0], device.profile().first_byte);
 }
 
 TEST_F(UsbDeviceTest, OtherFailureIsRetriedOnceAfterAReset) {
@@ -477,7 +477,7 @@ TEST_F(UsbDeviceTest, CyUsbTransferThatNeverEndsIsAbortedAndFails) {
   EXPECT_EQ(device.Counters().resets, 2u);
   // Once the device answers again, so does the request.
   EXPECT_EQ(UsbEepromRead(0, buffer, 4), 0);
-  EXPECT_EQ(buffer[0], device.spec().first_byte);
+  EXPECT_EQ(buffer[0], device.profile().first_byte);
 }
 
 TEST_F(UsbDeviceTest, LegacyRequestThatNeverEndsFailsWithTheDriversLimit) {

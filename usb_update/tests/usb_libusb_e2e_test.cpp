@@ -65,7 +65,7 @@ class LibusbEndToEndTest : public ::testing::Test {
 
 TEST_F(LibusbEndToEndTest, AnEmulatedDeviceIsListedOpenedAndIdentified) {
   EXPECT_EQ(UsbFindNextDevice(-1), kUsbNoDevice) << "no matching device: an empty list";
-  mockdev::EmulatedDeviceSpec other;
+  mockdev::EmulatedDeviceProfile other;
   other.vendor_id = 0x1234;
   other.address = 9;
   testbed_.AddDevice(other);

@@ -39,7 +39,7 @@ class CliUsbLibusbTest : public ::testing::Test {
     for (std::size_t i = 0; i < old_eeprom_.size(); ++i) {
       old_eeprom_[i] = static_cast<std::uint8_t>((i * 11 + 5) & 0xFF);
     }
-    old_eeprom_[0] = device.spec().first_byte;
+    old_eeprom_[0] = device.profile().first_byte;
     device.SetEeprom(old_eeprom_);
     return device;
   }

@@ -117,8 +117,8 @@ class CliUsbTest : public ::testing::Test {
     return counters;
   }
 
-  std::vector<std::uint8_t> WriteImage(const std::string& name, const UsbImageSpec& spec = {}) {
-    std::vector<std::uint8_t> image = BuildUsbImage(spec);
+  std::vector<std::uint8_t> WriteImage(const std::string& name, const UsbImageProfile& profile = {}) {
+    std::vector<std::uint8_t> image = BuildUsbImage(profile);
     WriteBytes(firmware_dir_ + "/" + name + ".bin", image);
     return image;
   }
@@ -408,7 +408,7 @@ TEST_F(CliUsbTest, CheckOnlyWritesNothing) {
 struct Refusal {
   const char* name;
   SimDevice device;
-  UsbImageSpec image;
+  UsbImageProfile image;
   std::vector<std::string> markers;
   const char* reason;
 };

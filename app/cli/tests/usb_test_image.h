@@ -10,7 +10,7 @@
 
 namespace flashwright::cli_test {
 
-struct UsbImageSpec {
+struct UsbImageProfile {
   std::uint8_t first_byte = 0xC2;
   std::uint16_t vendor_id = 0x04B4;
   std::uint16_t product_id = 0x8613;
@@ -18,18 +18,18 @@ struct UsbImageSpec {
   std::size_t size = 1000;
 };
 
-inline std::vector<std::uint8_t> BuildUsbImage(const UsbImageSpec& spec) {
-  std::vector<std::uint8_t> image(spec.size);
+inline std::vector<std::uint8_t> BuildUsbImage(const UsbImageProfile& profile) {
+  std::vector<std::uint8_t> image(profile.size);
   for (std::size_t i = 0; i < image.size(); ++i) {
     image[i] = static_cast<std::uint8_t>((i * 7 + (i >> 8) + 3) & 0xFF);
   }
-  const std::uint8_t header[5] = {spec.first_byte,
-                                  static_cast<std::uint8_t>(spec.vendor_id & 0xFF),
-                                  static_cast<std::uint8_t>(spec.vendor_id >> 8),
-                                  static_cast<std::uint8_t>(spec.product_id & 0xFF),
-                                  static_cast<std::uint8_t>(spec.product_id >> 8)};
+  const std::uint8_t header[5] = {profile.first_byte,
+                                  static_cast<std::uint8_t>(profile.vendor_id & 0xFF),
+                                  static_cast<std::uint8_t>(profile.vendor_id >> 8),
+                                  static_cast<std::uint8_t>(profile.product_id & 0xFF),
+                                  static_cast<std::uint8_t>(profile.product_id >> 8)};
   for (std::size_t i = 0; i < sizeof header && i < image.size(); ++i) image[i] = header[i];
-  if (!spec.product_text.empty()) {
+  if (!profile.product_text.empty()) {
     // The marker, two bytes that are skipped, the text and its terminator, all UTF-16LE.
     std::vector<std::uint8_t> text;
     for (char c : std::string("Orvane Folio Systems")) {
@@ -38,7 +38,7 @@ inline std::vector<std::uint8_t> BuildUsbImage(const UsbImageSpec& spec) {
     }
     text.push_back(0x20);
     text.push_back(0);
-    for (char c : spec.product_text) {
+    for (char c : profile.product_text) {
       text.push_back(static_cast<std::uint8_t>(c));
       text.push_back(0);
     }

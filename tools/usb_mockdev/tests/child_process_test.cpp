@@ -67,7 +67,7 @@ TEST(ParentSide, AChildProcessReachesTheEmulatedDevice) {
   UsbTestbed testbed;
   EmulatedEzUsb& device = testbed.AddDevice();
   std::vector<std::uint8_t> eeprom(0x14, 0xFF);
-  eeprom[0] = device.spec().first_byte;
+  eeprom[0] = device.profile().first_byte;
   eeprom[0x10] = 0x10;
   eeprom[0x11] = 0x20;
   eeprom[0x12] = 0x30;

@@ -21,13 +21,13 @@ constexpr std::uint32_t kHeader = platform::kTransferHeaderSize;
 class CyUsbDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DeviceSpec spec;
-    spec.vendor_id = 0x04B4;
-    spec.product_id = 0x1004;
-    spec.product = "Folio Gate 3.1.0.2";
-    spec.languages = {0x0407, 0x0409};
-    spec.driver_version = 0x03040506;
-    device_ = &bus_.AddDevice(Driver::kCyUsb, 0, spec);
+    DeviceProfile profile;
+    profile.vendor_id = 0x04B4;
+    profile.product_id = 0x1004;
+    profile.product = "Folio Gate 3.1.0.2";
+    profile.languages = {0x0407, 0x0409};
+    profile.driver_version = 0x03040506;
+    device_ = &bus_.AddDevice(Driver::kCyUsb, 0, profile);
     std::uint32_t error = 0;
     handle_ = OpenMember(bus_, 0, &error);
     ASSERT_NE(handle_, kInvalidDriverHandle) << error;
@@ -218,7 +218,7 @@ TEST_F(CyUsbDriverTest, VendorWriteIsReadBack) {
   EXPECT_EQ(read.Returned(), kHeader + 2047);
   EXPECT_EQ(read.Data(), data);
 
-  Bytes expected = FreshEeprom(DeviceSpec{}.first_byte);
+  Bytes expected = FreshEeprom(DeviceProfile{}.first_byte);
   std::copy(data.begin(), data.end(), expected.begin() + 0x0800);
   EXPECT_EQ(device_->Eeprom(), expected);
   const DeviceCounters counters = device_->Counters();
@@ -232,7 +232,7 @@ TEST_F(CyUsbDriverTest, VendorWriteIsReadBack) {
   EXPECT_EQ(now.Start(bus_, handle_), 0u);
   EXPECT_EQ(now.Error(), 0u);
   EXPECT_EQ(now.Returned(), kHeader + 5);
-  EXPECT_EQ(now.Data()[0], DeviceSpec{}.first_byte);
+  EXPECT_EQ(now.Data()[0], DeviceProfile{}.first_byte);
 }
 
 TEST_F(CyUsbDriverTest, AMalformedBlockIsRefusedAtOnce) {
@@ -267,7 +267,7 @@ TEST_F(CyUsbDriverTest, AbortEndsAPendingTransferAsCancelled) {
   EXPECT_EQ(stuck.UsbdStatus(), platform::kUsbdStatusCanceled);
   EXPECT_NE(stuck.NtStatus(), 0u);
   EXPECT_EQ(device_->Counters().aborts, 2u);
-  EXPECT_EQ(device_->Eeprom(), FreshEeprom(DeviceSpec{}.first_byte));
+  EXPECT_EQ(device_->Eeprom(), FreshEeprom(DeviceProfile{}.first_byte));
 
   // The next request is answered as usual; a pipe reset is counted.
   EXPECT_EQ(Pipe(platform::kCyResetPipe, 0x00), 0u);
@@ -341,9 +341,9 @@ TEST(SimulatedUsbBusTest, AReplacedDeviceLeavesTheBus) {
   SimulatedUsbDevice& old = bus.AddDevice(Driver::kCyUsb, 0);
   const platform::DriverHandle handle = OpenMember(bus, 0);
   ASSERT_NE(handle, kInvalidDriverHandle);
-  DeviceSpec spec;
-  spec.product_id = 0x0002;
-  SimulatedUsbDevice& replacement = bus.AddDevice(Driver::kCyUsb, 0, spec);
+  DeviceProfile profile;
+  profile.product_id = 0x0002;
+  SimulatedUsbDevice& replacement = bus.AddDevice(Driver::kCyUsb, 0, profile);
   EXPECT_FALSE(old.Plugged());
   EXPECT_EQ(bus.Device(Driver::kCyUsb, 0), &replacement);
   EXPECT_EQ(bus.Device(Driver::kLegacyEzusb, 0), nullptr);

@@ -21,9 +21,9 @@ constexpr nanoseconds kByte = nanoseconds(22500);
 class EepromTimingTest : public ::testing::TestWithParam<Driver> {
  protected:
   void Plug(const EepromTiming& timing = {}) {
-    DeviceSpec spec;
-    spec.timing = timing;
-    device_ = &bus_.AddDevice(GetParam(), 0, spec);
+    DeviceProfile profile;
+    profile.timing = timing;
+    device_ = &bus_.AddDevice(GetParam(), 0, profile);
     std::uint32_t error = 0;
     handle_ = GetParam() == Driver::kCyUsb ? OpenMember(bus_, 0, &error)
                                            : bus_.Open(LegacyName(0), false, &error);
@@ -105,9 +105,9 @@ INSTANTIATE_TEST_SUITE_P(BothDrivers, EepromTimingTest,
 TEST(EepromRealTimeTest, ATransferCompletingAtOnceAlsoTakesItsTime) {
   SimulatedUsbBus bus;
   bus.CompleteAtOnce(true);
-  DeviceSpec spec;
-  spec.timing.real_time = true;
-  SimulatedUsbDevice& device = bus.AddDevice(Driver::kCyUsb, 0, spec);
+  DeviceProfile profile;
+  profile.timing.real_time = true;
+  SimulatedUsbDevice& device = bus.AddDevice(Driver::kCyUsb, 0, profile);
   const platform::DriverHandle handle = OpenMember(bus, 0);
   ASSERT_NE(handle, platform::kInvalidDriverHandle);
   ControlTransfer write(MakeSetup(kVendorOut, kEeprom, 0, 0, 256), Pattern(256, 1));

@@ -15,15 +15,15 @@ using platform::kInvalidDriverHandle;
 class LegacyDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DeviceSpec spec;
-    spec.vendor_id = 0x0547;
-    spec.product_id = 0x2131;
-    spec.product = "Gate Controller 2.0.1.7";
-    spec.first_byte = 0xC0;
-    spec.legacy_driver_version[0] = 5;
-    spec.legacy_driver_version[1] = 12;
-    spec.legacy_driver_version[2] = 301;
-    device_ = &bus_.AddDevice(Driver::kLegacyEzusb, 3, spec);
+    DeviceProfile profile;
+    profile.vendor_id = 0x0547;
+    profile.product_id = 0x2131;
+    profile.product = "Gate Controller 2.0.1.7";
+    profile.first_byte = 0xC0;
+    profile.legacy_driver_version[0] = 5;
+    profile.legacy_driver_version[1] = 12;
+    profile.legacy_driver_version[2] = 301;
+    device_ = &bus_.AddDevice(Driver::kLegacyEzusb, 3, profile);
     std::uint32_t error = 0;
     handle_ = bus_.Open(LegacyName(3), false, &error);
     ASSERT_NE(handle_, kInvalidDriverHandle) << error;
