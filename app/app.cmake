@@ -1,17 +1,6 @@
-# The windowed program: the windowing layer, the application shell and the program itself,
+# The windowed program: the application shell and the program itself,
 # with a sample firmware folder beside it in the build tree.
 if(FLASHWRIGHT_GUI)
-  add_library(fw_windowing STATIC
-    windowing/device_change.cpp
-    windowing/folder_browser.cpp
-    windowing/key_state.cpp
-    windowing/message_box.cpp
-    windowing/modal_dialog.cpp
-    windowing/qt_post_target.cpp
-    windowing/registered_message.cpp
-    windowing/window_timer.cpp)
-  target_link_libraries(fw_windowing PUBLIC fw_options Qt6::Widgets fw_reader_update)
-
   add_library(fw_app_shell STATIC
     about_dlg.cpp
     command_line_info.cpp

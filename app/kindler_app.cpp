@@ -7,7 +7,7 @@
 #include "app/kindler_doc.h"
 #include "app/main_frame.h"
 #include "app/program_folder.h"
-#include "app/windowing/modal_dialog.h"
+#include "windowing/modal_dialog.h"
 #include "discovery/find_reader.h"
 #include "reader_update/firmware_folder.h"
 

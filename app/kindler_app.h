@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/run_options.h"
-#include "app/windowing/command_state.h"
-#include "app/windowing/form_view.h"
+#include "windowing/command_state.h"
+#include "windowing/form_view.h"
 
 class QWidget;
 

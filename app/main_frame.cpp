@@ -16,8 +16,8 @@
 #include "app/menu_resources.h"
 #include "app/shell_texts.h"
 #include "app/string_table.h"
-#include "app/windowing/device_change.h"
-#include "app/windowing/key_state.h"
+#include "windowing/device_change.h"
+#include "windowing/key_state.h"
 
 namespace flashwright {
 

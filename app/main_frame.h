@@ -7,8 +7,8 @@
 #include <QMainWindow>
 #include <cstdint>
 
-#include "app/windowing/command_state.h"
-#include "app/windowing/form_view.h"
+#include "windowing/command_state.h"
+#include "windowing/form_view.h"
 
 class QAction;
 

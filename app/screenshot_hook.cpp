@@ -14,7 +14,7 @@
 
 #include "app/kindler_app.h"
 #include "app/main_frame.h"
-#include "app/windowing/qt_post_target.h"
+#include "windowing/qt_post_target.h"
 #include "reader_update/download_engine.h"
 
 namespace flashwright {

@@ -2,7 +2,7 @@
 // its place in the frame (menu set, title, view switching) and nothing more.
 #pragma once
 
-#include "app/windowing/form_view.h"
+#include "windowing/form_view.h"
 
 namespace flashwright {
 

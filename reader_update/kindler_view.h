@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/windowing/form_view.h"
+#include "windowing/form_view.h"
 #include "reader_update/outcome_text.h"
 
 class QCheckBox;

@@ -1,7 +1,7 @@
 // "Copy Firmware To Memory Card..." of the reader update view.
 #include "app/string_table.h"
-#include "app/windowing/folder_browser.h"
-#include "app/windowing/message_box.h"
+#include "windowing/folder_browser.h"
+#include "windowing/message_box.h"
 #include "reader_update/firmware_copy.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/kindler_view.h"

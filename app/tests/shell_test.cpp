@@ -13,8 +13,8 @@
 #include "app/kindler_doc.h"
 #include "app/tests/support/app_harness.h"
 #include "app/usb_view_placeholder.h"
-#include "app/windowing/device_change.h"
-#include "app/windowing/modal_dialog.h"
+#include "windowing/device_change.h"
+#include "windowing/modal_dialog.h"
 #include "reader_update/kindler_view.h"
 
 using flashwright::test::AppHarness;

@@ -11,7 +11,7 @@
 
 #include "app/command_ids.h"
 #include "app/tests/support/app_harness.h"
-#include "app/windowing/qt_post_target.h"
+#include "windowing/qt_post_target.h"
 #include "reader_update/download_engine.h"
 #include "reader_update/kindler_view.h"
 #include "reader_update/progress_position.h"

@@ -13,7 +13,7 @@
 
 #include "app/program_folder.h"
 #include "app/usb_view_placeholder.h"
-#include "app/windowing/key_state.h"
+#include "windowing/key_state.h"
 #include "reader_update/kindler_view.h"
 #include "reader_update/reader_view_state.h"
 

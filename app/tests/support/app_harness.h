@@ -14,8 +14,8 @@
 
 #include "app/kindler_app.h"
 #include "app/main_frame.h"
-#include "app/windowing/folder_browser.h"
-#include "app/windowing/message_box.h"
+#include "windowing/folder_browser.h"
+#include "windowing/message_box.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"
 

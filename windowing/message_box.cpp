@@ -1,4 +1,4 @@
-#include "app/windowing/message_box.h"
+#include "windowing/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/windowing/window_timer.h"
+#include "windowing/window_timer.h"
 
 #include <QTimerEvent>
 

@@ -1,10 +1,10 @@
-#include "app/windowing/qt_post_target.h"
+#include "windowing/qt_post_target.h"
 
 #include <QCoreApplication>
 #include <mutex>
 #include <set>
 
-#include "app/windowing/registered_message.h"
+#include "windowing/registered_message.h"
 
 namespace flashwright::ui {
 

@@ -1,4 +1,4 @@
-#include "app/windowing/key_state.h"
+#include "windowing/key_state.h"
 
 #include <QGuiApplication>
 

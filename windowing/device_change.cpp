@@ -1,8 +1,8 @@
-#include "app/windowing/device_change.h"
+#include "windowing/device_change.h"
 
 #include <QCoreApplication>
 
-#include "app/windowing/registered_message.h"
+#include "windowing/registered_message.h"
 
 namespace flashwright::ui {
 

@@ -1,4 +1,4 @@
-#include "app/windowing/registered_message.h"
+#include "windowing/registered_message.h"
 
 #include <map>
 #include <mutex>

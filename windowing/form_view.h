@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "app/windowing/command_state.h"
+#include "windowing/command_state.h"
 
 namespace flashwright::ui {
 

@@ -1,4 +1,4 @@
-#include "app/windowing/folder_browser.h"
+#include "windowing/folder_browser.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "app/windowing/modal_dialog.h"
+#include "windowing/modal_dialog.h"
 
 #include <QDialog>
 

@@ -1,0 +1,15 @@
+# The windowing layer: the framework services the views and dialogs use (message boxes, modal
+# dialogs, timers, key state, posted records, device-change notices), on Qt Widgets. It sits
+# below the subsystems and knows none of them.
+if(FLASHWRIGHT_GUI)
+  add_library(fw_windowing STATIC
+    device_change.cpp
+    folder_browser.cpp
+    key_state.cpp
+    message_box.cpp
+    modal_dialog.cpp
+    qt_post_target.cpp
+    registered_message.cpp
+    window_timer.cpp)
+  target_link_libraries(fw_windowing PUBLIC fw_options Qt6::Widgets fw_posted_messages)
+endif()
