@@ -3,6 +3,10 @@
 #   ./dev.sh test    install what is missing, build both configurations, run every test
 #   ./dev.sh run     install what is missing, build, run the program's main job on the simulator
 #   ./dev.sh bench   build and print the benchmarks
+#   ./dev.sh windows cross-build the Windows files (flashwright-cli.exe, readerprobe.dll, the
+#                    installer flashwright-setup.exe) into build-win/
+#   ./dev.sh package build the Debian package into build/ (its tests, label "package", run in
+#                    ./dev.sh test: lintian, and as root an install, use and removal)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -16,17 +20,22 @@ packages=(
   clang libclang-rt-14-dev
   binutils srecord
   xvfb xauth
+  g++-mingw-w64-i686-posix googletest wine wine32:i386 nsis
+  dpkg-dev file lintian desktop-file-utils appstream man-db librsvg2-bin
 )
 
 ensure_packages() {
-  local missing=() p
+  local missing=() p sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  # Wine for the 32-bit Windows programs comes from the i386 architecture.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "== installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
   fi
@@ -38,6 +47,14 @@ build() { # build <dir> [cmake options...]
   local dir=$1; shift
   cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
+}
+
+# The Windows files: mingw-w64 i686, static runtime, no Qt and no USB device side.
+build_windows() {
+  build build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64-i686.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_WERROR=ON -DFLASHWRIGHT_GUI=OFF
+  makensis -V2 -DBUILD_DIR="$root/build-win" -DOUT_FILE="$root/build-win/flashwright-setup.exe" \
+    installer/flashwright.nsi
 }
 
 run_tests() { # run_tests <dir>
@@ -61,6 +78,10 @@ case "$cmd" in
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
       run_tests build-fuzz
     fi
+    echo "== build-win (mingw-w64) and its tests under Wine against the reader simulator"
+    build_windows
+    tools/wine/check-windows-files.sh build-win
+    tools/wine/wine-tests.sh build build-win
     if [ -x tools/screenshots.sh ]; then
       echo "== screenshots under Xvfb"
       tools/screenshots.sh build build/screenshots
@@ -72,6 +93,19 @@ case "$cmd" in
     build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     exec tools/run-demo.sh build
     ;;
+  package)
+    ensure_packages
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_WERROR=ON
+    (cd build && cpack --config CPackConfig.cmake)
+    ls build/flashwright_*.deb
+    ;;
+  windows)
+    ensure_packages
+    build_windows
+    tools/wine/check-windows-files.sh build-win
+    ls -l build-win/app/flashwright-cli.exe build-win/readerprobe/readerprobe.dll \
+      build-win/flashwright-setup.exe
+    ;;
   bench)
     ensure_packages
     build build-bench -DCMAKE_BUILD_TYPE=Release -DFLASHWRIGHT_WERROR=OFF
@@ -82,7 +116,7 @@ case "$cmd" in
     done
     ;;
   *)
-    echo "usage: $0 test|run|bench" >&2
+    echo "usage: $0 test|run|bench|package|windows" >&2
     exit 2
     ;;
 esac

@@ -3,19 +3,21 @@
 if(FLASHWRIGHT_GUI)
   add_library(fw_app_shell STATIC
     about_dlg.cpp
-    command_line_info.cpp
     kindler_app.cpp
     kindler_doc.cpp
     main_frame.cpp
     menu_resources.cpp
-    program_folder.cpp
-    screenshot_hook.cpp
-    usb_view_placeholder.cpp)
-  target_link_libraries(fw_app_shell PUBLIC fw_windowing fw_string_table fw_discovery
-                        fw_reader_update)
+    test_hooks.cpp)
+  target_link_libraries(fw_app_shell PUBLIC fw_windowing fw_shell_services fw_command_line
+                        fw_string_table fw_discovery fw_reader_update)
+
+  # The program with both views, for main() and for the demo build on simulated USB devices.
+  add_library(fw_windowed_program STATIC windowed_program.cpp)
+  target_link_libraries(fw_windowed_program PUBLIC fw_app_shell fw_reader_update_view
+                        fw_usb_update_view)
 
   add_executable(flashwright main.cpp)
-  target_link_libraries(flashwright PRIVATE fw_app_shell fw_reader_update_view)
+  target_link_libraries(flashwright PRIVATE fw_windowed_program)
 
   # A sample image beside the program that the simulator's default reader (bootloader 2.03,
   # platform 0) takes: 4 KiB whose first record carries the descriptor byte 0x40 (class 1,
@@ -42,7 +44,7 @@ if(FLASHWRIGHT_GUI)
   # Runs the real program inside widget tests, against simulated readers.
   add_library(fw_app_test_harness STATIC tests/support/app_harness.cpp)
   target_link_libraries(fw_app_test_harness PUBLIC fw_app_shell fw_reader_update_view
-                        fw_reader_sim fw_test_support Qt6::Test)
+                        fw_usb_update_view fw_reader_sim fw_usb_sim fw_test_support Qt6::Test)
 
   fw_add_qtest(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
 endif()

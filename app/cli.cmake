@@ -13,7 +13,6 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/event_output.cpp
     cli/info_command.cpp
     cli/ports_command.cpp
-    cli/progress_status.cpp
     cli/reader_choice.cpp
     cli/reset_config_command.cpp
     cli/settings_commands.cpp
@@ -22,8 +21,9 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/update_command.cpp
     cli/usb_commands.cpp)
   target_link_libraries(fw_cli PUBLIC
-    fw_options fw_reader_link fw_reader_update fw_reader_tools fw_discovery fw_platform_devices
-    fw_string_table fw_usb_update fw_usb_device_info CLI11::CLI11 nlohmann_json::nlohmann_json)
+    fw_options fw_reader_link fw_reader_update fw_reader_run_control fw_reader_tools fw_discovery fw_platform_devices
+    fw_string_table fw_usb_update fw_usb_device_info fw_usb_update_prompt CLI11::CLI11
+    nlohmann_json::nlohmann_json)
 
   add_executable(flashwright-cli cli/cli_main.cpp)
   target_link_libraries(flashwright-cli PRIVATE fw_options fw_cli)

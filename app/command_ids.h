@@ -24,8 +24,4 @@ inline constexpr int kCmdPowerLevel = 32782;
 inline constexpr int kCmdAbout = 57664;
 inline constexpr int kCmdExit = 57665;
 
-// Dialog templates.
-inline constexpr int kDialogAbout = 100;
-inline constexpr int kDialogReaderUpdate = 101;
-
 }  // namespace flashwright

@@ -1,12 +1,13 @@
 #include "app/kindler_app.h"
 
-
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
 #include "app/main_frame.h"
-#include "app/program_folder.h"
+#include "app/shell_texts.h"
+#include "app/string_table.h"
+#include "windowing/message_box.h"
 #include "windowing/modal_dialog.h"
 #include "discovery/find_reader.h"
 #include "reader_update/firmware_folder.h"
@@ -16,10 +17,9 @@ namespace flashwright {
 namespace {
 CKindlerApp* the_app = nullptr;
 
-// "<program folder>\firmware\*.hex" matches at least one file.
+// The firmware folder beside the program holds at least one image.
 bool FirmwareImagesBesideProgram() {
-  const std::vector<FirmwareFileEntry> files =
-      ListFirmwareFiles(InstalledProgramFolder() + "/" + kFirmwareFolderName);
+  const std::vector<FirmwareFileEntry> files = ListFirmwareFiles(FirmwareFolderBesideProgram());
   for (const FirmwareFileEntry& file : files) {
     if (!file.is_package) return true;
   }
@@ -27,11 +27,15 @@ bool FirmwareImagesBesideProgram() {
 }
 }  // namespace
 
-CKindlerApp::CKindlerApp() { the_app = this; }
+CKindlerApp::CKindlerApp() {
+  the_app = this;
+  SetShell(this);
+}
 
 CKindlerApp::~CKindlerApp() {
   frame_.reset();
   document_.reset();
+  if (Shell() == this) SetShell(nullptr);
   if (the_app == this) the_app = nullptr;
 }
 
@@ -53,12 +57,19 @@ bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
   CFWCommandLineInfo info(options_);
   ParseCommandLine(info, arguments);
 
-  // The shell command is always file-new: document, frame, first view.
+  // The shell command is always file-new: document, frame, first view. When any of them
+  // cannot be made the user is told before the program ends.
   document_ = std::make_unique<CKindlerDoc>(*this);
-  if (!document_->OnNewDocument()) return false;
-  frame_ = std::make_unique<CMainFrame>(*this, *document_);
-  if (!frame_->LoadFrame(ChooseFirstView())) {
+  bool created = document_->OnNewDocument();
+  if (created) {
+    frame_ = std::make_unique<CMainFrame>(*this, *document_);
+    created = frame_->LoadFrame(ChooseFirstView());
+  }
+  if (!created) {
     frame_.reset();
+    document_.reset();
+    ui::MessageBox(nullptr, texts::kCreateDocumentFailed, LoadString(IDS_APP_TITLE),
+                   ui::kButtonsOk | ui::kIconWarning);
     return false;
   }
   frame_->show();
@@ -102,6 +113,28 @@ bool CKindlerApp::GetUsbFirmwareOption(std::string* file) const {
 int CKindlerApp::CheckReaderVersion(std::uint32_t version) const {
   return CFindReader::CheckReaderVersion(version, options_.limits.too_old,
                                          options_.limits.too_new);
+}
+
+void CKindlerApp::LoadMenuSet(int menu_id) {
+  if (frame_) frame_->LoadMenuSet(menu_id);
+}
+
+int CKindlerApp::IsAdvanced(int command) { return frame_ ? frame_->IsAdvanced(command) : 0; }
+
+void CKindlerApp::SetAdvanced(int value, int command) {
+  if (frame_) frame_->SetAdvanced(value, command);
+}
+
+void CKindlerApp::CheckMenuItem(int command_id, bool checked) {
+  if (frame_) frame_->CheckMenuItem(command_id, checked);
+}
+
+void CKindlerApp::SetTitleCommand(int command) {
+  if (frame_) frame_->SetTitleCommand(command);
+}
+
+void CKindlerApp::SetTitleProgress(int command, std::int16_t percentage) {
+  if (frame_) frame_->SetTitleProgress(command, percentage);
 }
 
 ui::ViewKind CKindlerApp::ChooseFirstView() const {

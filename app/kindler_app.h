@@ -1,6 +1,7 @@
 // The application object: run options from the command line, the process-wide busy flag, the
 // version gate over the option lists, the choice of the first view, and the About and Exit
-// commands. There is one per process; the other parts reach it through Get().
+// commands. There is one per process; the shell reaches it through Get(), the subsystems
+// through Shell(), whose services it provides (the frame's by passing them on to it).
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/run_options.h"
+#include "app/shell_services.h"
 #include "windowing/command_state.h"
 #include "windowing/form_view.h"
 
@@ -20,12 +22,12 @@ namespace flashwright {
 class CKindlerDoc;
 class CMainFrame;
 
-class CKindlerApp {
+class CKindlerApp : public ShellServices {
  public:
   using ViewFactory = std::function<ui::FormView*(QWidget* parent)>;
 
   CKindlerApp();
-  ~CKindlerApp();
+  ~CKindlerApp() override;
   CKindlerApp(const CKindlerApp&) = delete;
   CKindlerApp& operator=(const CKindlerApp&) = delete;
 
@@ -41,21 +43,29 @@ class CKindlerApp {
   bool InitInstance(const std::vector<std::string>& arguments);
   int ExitInstance();
 
-  bool IsBusy() const { return busy_; }
-  void SetBusy(bool busy) { busy_ = busy; }
+  bool IsBusy() const override { return busy_; }
+  void SetBusy(bool busy) override { busy_ = busy; }
 
   bool IsReaderEnabled() const;
   bool IsUsbEnabled() const { return options_.usb_enabled; }
-  bool GetPortOption(std::int32_t* port) const;
-  bool GetReaderFirmwareOption(std::string* file) const;
-  bool GetTagTypeOption(std::uint8_t* tag_type) const;
-  bool GetUsbFirmwareOption(std::string* file) const;
-  const std::vector<std::string>& UsbMarkers() const { return options_.usb_markers; }
-  const RunOptions& Options() const { return options_; }
+  bool GetPortOption(std::int32_t* port) const override;
+  bool GetReaderFirmwareOption(std::string* file) const override;
+  bool GetTagTypeOption(std::uint8_t* tag_type) const override;
+  bool GetUsbFirmwareOption(std::string* file) const override;
+  const std::vector<std::string>& UsbMarkers() const override { return options_.usb_markers; }
+  const RunOptions& Options() const override { return options_; }
   const VersionLimits& Limits() const { return options_.limits; }
 
   // -1 too old, +1 too new, 0 acceptable.
-  int CheckReaderVersion(std::uint32_t version) const;
+  int CheckReaderVersion(std::uint32_t version) const override;
+
+  // The main frame's services; nothing happens before the frame exists.
+  void LoadMenuSet(int menu_id) override;
+  int IsAdvanced(int command) override;
+  void SetAdvanced(int value, int command) override;
+  void CheckMenuItem(int command_id, bool checked) override;
+  void SetTitleCommand(int command) override;
+  void SetTitleProgress(int command, std::int16_t percentage) override;
 
   // The view shown first, from the options and the firmware beside the program.
   ui::ViewKind ChooseFirstView() const;

@@ -7,8 +7,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <cstdlib>
-#include <cstring>
 
 #include "app/command_ids.h"
 #include "app/kindler_app.h"
@@ -16,15 +14,11 @@
 #include "app/menu_resources.h"
 #include "app/shell_texts.h"
 #include "app/string_table.h"
+#include "app/test_hooks.h"
 #include "windowing/device_change.h"
 #include "windowing/key_state.h"
 
 namespace flashwright {
-
-bool StartAdvancedRequested() {
-  const char* hook = std::getenv("FLASHWRIGHT_START_ADVANCED");
-  return hook != nullptr && std::strcmp(hook, "1") == 0;
-}
 
 CMainFrame::CMainFrame(CKindlerApp& app, CKindlerDoc& document)
     : QMainWindow(nullptr,

@@ -75,8 +75,4 @@ class CMainFrame : public QMainWindow {
   int title_command_ = 0;
 };
 
-// The test hook FLASHWRIGHT_START_ADVANCED=1 counts as Ctrl held when the menu set is first
-// chosen (Ctrl cannot be held down for a program started under a virtual display).
-bool StartAdvancedRequested();
-
 }  // namespace flashwright

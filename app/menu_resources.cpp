@@ -63,7 +63,7 @@ QMenuBar* LoadMenuResource(int menu_id, QWidget* parent) {
              {{texts::kAllowNonMatching, kCmdAllowNonMatching, true}});
   }
   AddItems(AddPopup(bar, texts::kDeviceMenu),
-           {{texts::kRfidReader, kCmdRfidReader, true}, {texts::kUsbDevice, kCmdUsbDevice, true}});
+           {{texts::kUsbDevice, kCmdUsbDevice, true}, {texts::kRfidReader, kCmdRfidReader, true}});
   AddItems(AddPopup(bar, texts::kHelpMenu), {{texts::kAboutPlaceholder, kCmdAbout, false}});
   return bar;
 }

@@ -41,5 +41,8 @@ class ShellServices {
 
 // The shell of the process, or nullptr before it exists.
 ShellServices* Shell();
+// The application object installs itself (and removes itself with nullptr); tests may install
+// a shell of their own.
+void SetShell(ShellServices* shell);
 
 }  // namespace flashwright

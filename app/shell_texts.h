@@ -1,4 +1,4 @@
-// Texts of the application shell's resources: menus, About box, title formats.
+// Texts of the application shell's resources: menus, About box, title formats, start failure.
 #pragma once
 
 namespace flashwright::texts {
@@ -35,7 +35,8 @@ inline constexpr const char kProductVersion[] = "1.50.001.0";
 inline constexpr const char kAboutNotice[] = "Copyright (C) Orvane Folio Systems. All rights reserved.";
 inline constexpr const char kOk[] = "OK";
 
-inline constexpr const char kDocumentString[] =
-    "appname\n\nKindlerUtil\n\n\nKindlerUtil.Document\nKindlerUtil.Document";
+// The framework's message when the shell command cannot create the document, the frame or
+// the first view; the program ends after it.
+inline constexpr const char kCreateDocumentFailed[] = "Failed to create empty document.";
 
 }  // namespace flashwright::texts

@@ -6,12 +6,12 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
-#include <pugixml.hpp>
 
 #include "discovery/friendly_port_name.h"
 #include "platform/common_data_folder.h"
 #include "platform/device_setup.h"
 #include "platform/registry.h"
+#include "platform/xml_dom.h"
 #include "reader_link/commands.h"
 #include "reader_link/transport.h"
 
@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t kPropertyBuffer = 512;
 constexpr std::size_t kSubKeyNameBuffer = 384;
 
-constexpr const char* kRavelinKeyBase = "SOFTWARE\\Orvane\\Folio Systems";
+constexpr const char* kRavelinKeyVendor = "Orvane\\Folio Systems";
 constexpr const char* kRavelinXmlFirst = "\\Halvern\\Common\\Ravelin\\1.00.xml";
 constexpr const char* kRavelinXmlSecond = "\\Orvane Folio Systems\\Common\\Ravelin\\1.00.xml";
 
@@ -193,25 +193,35 @@ int CFindReader::GetConfiguredPort(std::string* source) {
   int port = 0;
   if (ReadXmlConfiguration(&port, source)) return port;
 
-  const std::string path = std::string(kRavelinKeyBase) + "\\" + "Common" + "\\" + "Ravelin";
-  platform::RegistryKey key;
-  if (platform::RegistryKey::OpenLocalMachine(path, &key) != platform::kRegistryOk) return 0;
-  std::vector<std::string> names;
-  EnumSubKeysSorted(key, &names);
-  for (auto name = names.rbegin(); name != names.rend() && port == 0; ++name) {
-    platform::RegistryKey subkey;
-    if (key.OpenSubKey(*name, &subkey) != platform::kRegistryOk) continue;
-    std::uint8_t bytes[4] = {};
-    std::uint32_t size = sizeof bytes;
-    if (subkey.QueryValue("Port", nullptr, bytes, &size) == platform::kRegistryOk) {
-      std::uint32_t value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                            static_cast<std::uint32_t>(bytes[3]) << 24;
-      port = static_cast<int>(value);
-      if (source != nullptr) *source = "Ravelin Reg " + *name;
+  // A 32-bit program on a 64-bit machine sees the key below Wow6432Node, where the 32-bit
+  // sibling product wrote it; a 32-bit machine (or prefix) has only the plain key. The 32-bit
+  // view is looked at first, as the 32-bit program would see it, then the plain key.
+  const std::string below_software =
+      std::string(kRavelinKeyVendor) + "\\" + "Common" + "\\" + "Ravelin";
+  for (const char* view : {"SOFTWARE\\Wow6432Node\\", "SOFTWARE\\"}) {
+    platform::RegistryKey key;
+    if (platform::RegistryKey::OpenLocalMachine(view + below_software, &key) !=
+        platform::kRegistryOk) {
+      continue;
     }
-    subkey.Close();
+    std::vector<std::string> names;
+    EnumSubKeysSorted(key, &names);
+    for (auto name = names.rbegin(); name != names.rend() && port == 0; ++name) {
+      platform::RegistryKey subkey;
+      if (key.OpenSubKey(*name, &subkey) != platform::kRegistryOk) continue;
+      std::uint8_t bytes[4] = {};
+      std::uint32_t size = sizeof bytes;
+      if (subkey.QueryValue("Port", nullptr, bytes, &size) == platform::kRegistryOk) {
+        std::uint32_t value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                              static_cast<std::uint32_t>(bytes[3]) << 24;
+        port = static_cast<int>(value);
+        if (source != nullptr) *source = "Ravelin Reg " + *name;
+      }
+      subkey.Close();
+    }
+    key.Close();
+    if (port != 0) break;
   }
-  key.Close();
   return port;
 }
 
@@ -227,9 +237,8 @@ bool CFindReader::ReadXmlConfiguration(int* port, std::string* source) {
           platform::ResolveBelow(folder, file == 1 ? kRavelinXmlFirst : kRavelinXmlSecond);
       // Only a regular file is loaded: a FIFO or device under that name must not block us.
       if (path.empty() || !IsRegularFile(path)) continue;
-      pugi::xml_document document;
-      if (!document.load_file(path.c_str())) continue;
-      pugi::xpath_node_set values = document.select_nodes("//value");
+      std::vector<platform::XmlElement> values;
+      if (platform::SelectXmlElements(path, "value", &values) != 0) continue;
       std::uint32_t port_value = 0;
       if (!FindXmlValue(values, "Port", &port_value)) continue;
       port_found = true;
@@ -251,16 +260,14 @@ bool CFindReader::ReadXmlConfiguration(int* port, std::string* source) {
   return result;
 }
 
-bool CFindReader::FindXmlValue(const pugi::xpath_node_set& values, std::string_view name,
-                               std::uint32_t* value) {
-  for (const pugi::xpath_node& entry : values) {
-    pugi::xml_node element = entry.node();
-    if (!element) continue;
-    pugi::xml_attribute name_attribute = element.attribute("name");
-    if (!name_attribute || name != name_attribute.value()) continue;
-    pugi::xml_attribute dw = element.attribute("dw");
+bool CFindReader::FindXmlValue(const std::vector<platform::XmlElement>& values,
+                               std::string_view name, std::uint32_t* value) {
+  for (const platform::XmlElement& element : values) {
+    const std::string* name_attribute = element.Attribute("name");
+    if (name_attribute == nullptr || name != *name_attribute) continue;
+    const std::string* dw = element.Attribute("dw");
     std::uint32_t number = 0;
-    if (!dw || !ConvertToUint32(dw.value(), &number)) continue;
+    if (dw == nullptr || !ConvertToUint32(dw->c_str(), &number)) continue;
     *value = number;
     return true;
   }

@@ -14,13 +14,10 @@
 #include "discovery/version_gate.h"
 #include "reader_link/frame.h"
 
-namespace pugi {
-class xpath_node_set;
-}
-
 namespace flashwright {
 namespace platform {
 class RegistryKey;
+struct XmlElement;
 }
 
 class CFindReader {
@@ -46,8 +43,8 @@ class CFindReader {
   static int GetConfiguredPort(std::string* source);
   static bool ReadXmlConfiguration(int* port, std::string* source);
   // Looks up the element whose attribute name is `name` and reads its attribute dw.
-  static bool FindXmlValue(const pugi::xpath_node_set& values, std::string_view name,
-                           std::uint32_t* value);
+  static bool FindXmlValue(const std::vector<platform::XmlElement>& values,
+                           std::string_view name, std::uint32_t* value);
   static int GetCommonDataFolder(std::string* path);
   // The subkey names of `key`, ascending without regard to case (equal names keep their
   // order). Returns the code that ended the enumeration.

@@ -16,13 +16,16 @@ namespace flashwright::platform {
 // The longest path of such a file or folder, in characters (the terminator not counted).
 inline constexpr std::size_t kMaxFilePath = 259;
 
+// What the system puts between the components of a path.
+extern const char kPathSeparator;
+
 // The folder that holds the program file (from /proc/self/exe), without a trailing "/" (except
 // for "/" itself). Empty when it cannot be found.
 std::string ProgramFolder();
-// "<program folder>/<name>"; "./<name>" when the program folder is not known.
+// "<program folder>/<name>" ("\" on Windows); "./<name>" when the program folder is not known.
 std::string FolderBesideProgram(const std::string& program_folder, const char* name);
 
-// "<folder>/<name>.<extension>". False (and `path` empty) when the path would be longer than
+// "<folder>/<name>.<extension>" ("\" on Windows). False (and `path` empty) when the path would be longer than
 // kMaxFilePath: a cut path could name another file.
 bool BuildNamedFilePath(const std::string& folder, const std::string& name, const char* extension,
                         std::string* path);

@@ -15,3 +15,15 @@ target_link_libraries(fw_platform_usb PUBLIC fw_options Threads::Threads PRIVATE
 fw_add_umockdev_test(usb_libusb_test
   SOURCES tests/usb_libusb_test.cpp
   LIBS fw_platform_usb fw_test_support)
+
+# Notices of USB devices that come and go (libusb hot-plug events on Linux), for the view that
+# lists them.
+add_library(fw_platform_usb_hotplug STATIC
+  usb_hotplug.cpp
+  posix/usb_hotplug_libusb.cpp)
+target_link_libraries(fw_platform_usb_hotplug PUBLIC fw_options Threads::Threads
+                      PRIVATE PkgConfig::LIBUSB)
+
+fw_add_umockdev_test(usb_hotplug_test
+  SOURCES tests/usb_hotplug_test.cpp
+  LIBS fw_platform_usb_hotplug)

@@ -17,6 +17,7 @@ struct ReaderPortState {
   std::uint8_t buffer[kReceiveBufferSize] = {};
   std::size_t buffered = 0;
   WaitPolicy policy = WaitPolicy::WaitForInput;
+  SerialPortOpener opener = platform::OpenSerialPort;
 };
 
 ReaderPortState& State() {
@@ -41,7 +42,7 @@ LinkError OpenReaderPort(std::uint16_t port) {
   if (state.port) return PortAlreadyOpen;
 
   std::unique_ptr<platform::SerialPort> opened;
-  if (platform::OpenSerialPort(port, &opened) != 0) return PortOpenFailed;
+  if (state.opener(port, &opened) != 0 || !opened) return PortOpenFailed;
 
   if (const int error = opened->SaveSettings(); error != 0) return error;
   if (const int error = opened->ApplyReaderSettings(); error != 0) {
@@ -178,6 +179,10 @@ std::uint32_t ElapsedMs(std::uint32_t start_tick) {
 
 void SetWaitPolicy(WaitPolicy policy) { State().policy = policy; }
 WaitPolicy GetWaitPolicy() { return State().policy; }
+
+void SetSerialPortOpenerForTesting(SerialPortOpener opener) {
+  State().opener = opener != nullptr ? opener : platform::OpenSerialPort;
+}
 
 void WaitForReaderInput(int slice_ms) {
   platform::SerialPort* port = ReaderPortHandle();

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/serial_port.h"
 #include "reader_link/frame.h"
@@ -49,5 +50,10 @@ WaitPolicy GetWaitPolicy();
 // Waits as the policy says for at most `slice_ms` (the tool exchanges use this with their
 // own slices). Returns at once when no port is open.
 void WaitForReaderInput(int slice_ms);
+
+// How OpenReaderPort opens the device. Tests put a port of their own between the link and the
+// device, to see each purge and write in order; nullptr restores platform::OpenSerialPort.
+using SerialPortOpener = int (*)(unsigned port, std::unique_ptr<platform::SerialPort>* opened);
+void SetSerialPortOpenerForTesting(SerialPortOpener opener);
 
 }  // namespace flashwright

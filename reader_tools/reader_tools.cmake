@@ -23,7 +23,7 @@ if(FLASHWRIGHT_GUI)
     rf_transmit_mode.cpp
     tool_message_box.cpp
     tool_opener.cpp)
-  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools Qt6::Widgets)
+  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools fw_windowing Qt6::Widgets)
 endif()
 
 fw_add_fuzzer(tool_reply_fuzz

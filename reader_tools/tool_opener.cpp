@@ -3,23 +3,26 @@
 #include <QString>
 #include <memory>
 
+#include "app/command_ids.h"
+#include "reader_link/reader_info.h"
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/diagnostics_dlog.h"
 #include "reader_tools/portal_afi_default.h"
 #include "reader_tools/rf_power_level.h"
 #include "reader_tools/rf_transmit_mode.h"
 #include "reader_tools/tool_port_state.h"
+#include "windowing/modal_dialog.h"
 
 namespace flashwright {
 namespace {
 
 std::unique_ptr<CReaderToolDialog> CreateToolDialog(QWidget* parent, int command) {
   switch (command) {
-    case kCommandDiagnostics: return std::make_unique<CDiagnosticsDlog>(parent);
-    case kCommandPortalAfi: return std::make_unique<CPortalAFIDefault>(parent);
-    case kCommandSecurityMethod: return std::make_unique<CChuteSecurityMethod>(parent);
-    case kCommandTransmitMode: return std::make_unique<CRFTransmitMode>(parent);
-    case kCommandPowerLevel: return std::make_unique<CRFPowerLevel>(parent);
+    case kCmdDiagnostics: return std::make_unique<CDiagnosticsDlog>(parent);
+    case kCmdPortalAfi: return std::make_unique<CPortalAFIDefault>(parent);
+    case kCmdSecurityMethod: return std::make_unique<CChuteSecurityMethod>(parent);
+    case kCmdTransmitMode: return std::make_unique<CRFTransmitMode>(parent);
+    case kCmdPowerLevel: return std::make_unique<CRFPowerLevel>(parent);
     default: return nullptr;
   }
 }
@@ -27,8 +30,8 @@ std::unique_ptr<CReaderToolDialog> CreateToolDialog(QWidget* parent, int command
 }  // namespace
 
 bool IsReaderToolCommand(int command) {
-  return command == kCommandDiagnostics ||
-         (command >= kCommandPortalAfi && command <= kCommandPowerLevel);
+  return command == kCmdDiagnostics ||
+         (command >= kCmdPortalAfi && command <= kCmdPowerLevel);
 }
 
 bool RunReaderToolDialog(QWidget* parent, int command, int port, std::uint32_t reader_version) {
@@ -36,8 +39,8 @@ bool RunReaderToolDialog(QWidget* parent, int command, int port, std::uint32_t r
   if (!dialog) return false;
   dialog->SetPort(port);
   dialog->SetReaderVersion(reader_version);
-  dialog->SetVersionText(QString::fromStdString(ToolVersionText(reader_version)));
-  dialog->exec();
+  dialog->SetVersionText(QString::fromStdString(VersionText(reader_version)));
+  ui::DoModal(*dialog);
   return true;
 }
 

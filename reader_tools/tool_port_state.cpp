@@ -1,7 +1,5 @@
 #include "reader_tools/tool_port_state.h"
 
-#include <cstdio>
-
 #include "reader_link/commands.h"
 #include "reader_link/transport.h"
 
@@ -9,15 +7,6 @@ namespace flashwright {
 
 bool HasD6Tools(std::uint32_t reader_version) {
   return reader_version > kSettingsVersionFloor;
-}
-
-std::string ToolVersionText(std::uint32_t reader_version) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%hu.%hu.%hu",
-                static_cast<unsigned short>((reader_version >> 16) & 0xFF),
-                static_cast<unsigned short>((reader_version >> 8) & 0xFF),
-                static_cast<unsigned short>(reader_version & 0xFF));
-  return text;
 }
 
 ToolPortState::~ToolPortState() { ReleaseReaderPort(); }

@@ -11,9 +11,6 @@ namespace flashwright {
 // so 3.0.0 of family 0x0A is the first).
 bool HasD6Tools(std::uint32_t reader_version);
 
-// "%hu.%hu.%hu" of bits 23-16, 15-8 and 7-0 of the version.
-std::string ToolVersionText(std::uint32_t reader_version);
-
 class ToolPortState {
  public:
   ToolPortState() = default;

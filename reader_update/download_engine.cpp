@@ -2,14 +2,13 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
 #include "reader_link/transport.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/package_reader.h"
+#include "reader_update/update_workers.h"
 
 namespace flashwright {
 namespace {
@@ -198,6 +197,10 @@ PassResult DownloadFirmware(void* source, std::uint32_t total_size, bool recover
 
   if (!recover) {
     pass.phase = kPhaseEnterDownload;
+    if (UpdateStopRequested()) {
+      pass.result = kErrorRunStopped;
+      return pass;
+    }
     pass.result = EnterDownloadMode();
     if (pass.result != 0) return pass;
   }
@@ -209,6 +212,12 @@ PassResult DownloadFirmware(void* source, std::uint32_t total_size, bool recover
              record.type == kRecordEndOfFile);
     }
     pass.phase = kPhaseSend;
+    // The program is ending: the reader is left waiting for this record, as after a broken
+    // line, and a recover run continues from there.
+    if (UpdateStopRequested()) {
+      pass.result = kErrorRunStopped;
+      break;
+    }
     pass.result = SendRecord(first, record.count, record.address, record.type,
                              record.data.data(), record.checksum);
     first = false;
@@ -233,7 +242,7 @@ unsigned ImageWorker(UpdateJob* job) {
   const ProgressContext context{job->target, job->range_start, job->range_end, job->image_index,
                                 job->image_count};
 
-  result = OpenReaderPort(job->port);
+  result = UpdateStopRequested() ? kErrorRunStopped : OpenReaderPort(job->port);
   if (result == 0) {
     phase = kPhaseRead;
     std::string path;
@@ -323,6 +332,12 @@ unsigned PackageWorker(UpdateJob* job) {
     const bool first = i == 0;
     const bool last = i + 1 == count;
     if (!first) {
+      if (UpdateStopRequested()) {
+        error = kErrorRunStopped;
+        job->failed_in_check = true;
+        job->phase = kPhasePortNotOpen;
+        break;
+      }
       platform::SleepMs(kPauseBetweenImagesMs);
       std::uint32_t version = 0;
       error = OpenReaderPort(job->port);
@@ -388,29 +403,6 @@ unsigned PackageWorker(UpdateJob* job) {
 
   job->result = error;
   CompleteJob(job);
-  return 0;
-}
-
-int StartUpdateWorker(std::unique_ptr<UpdateJob> job) {
-  if (job == nullptr) return EINVAL;
-  UpdateJob* handed = job.release();
-  try {
-    std::thread([handed] {
-      if (handed->is_package) {
-        PackageWorker(handed);
-      } else {
-        ImageWorker(handed);
-      }
-    }).detach();
-  } catch (const std::system_error& failure) {
-    const int code = failure.code().value() != 0 ? failure.code().value() : EAGAIN;
-    handed->result = code;
-    handed->failed_in_check = true;
-    handed->phase = kPhasePortNotOpen;
-    handed->line = 0;
-    CompleteJob(handed);
-    return code;
-  }
   return 0;
 }
 

@@ -4,6 +4,7 @@
 // progress notes, and hands the outcome back in the job that started it.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ inline constexpr std::uint32_t kOlderBootloaderAddressLimit = 0x7C1C;
 // The system's error codes that the engine reports itself.
 inline constexpr LinkError kErrorFileNotFound = 2;   // ENOENT
 inline constexpr LinkError kErrorInvalidParameter = 22;  // EINVAL: a package that names nothing
+// The run was stopped because the program is ending (update_workers.h).
+inline constexpr LinkError kErrorRunStopped = ECANCELED;
 
 // One update run: filled by the front end, owned by the worker while it runs, handed back
 // with RF_UPDATECOMPLETE (whoever receives it frees it).
@@ -126,8 +129,9 @@ PassResult DownloadFirmware(void* source, std::uint32_t total_size, bool recover
 unsigned ImageWorker(UpdateJob* job);
 unsigned PackageWorker(UpdateJob* job);
 
-// Starts the package or image worker for `job` on a thread of its own. The job comes back
-// with RF_UPDATECOMPLETE. If no thread can be started, the job is completed at once with the
+// Starts the package or image worker for `job` on a thread of its own (kept track of in
+// update_workers.h). The job comes back with RF_UPDATECOMPLETE. If no thread can be started,
+// or the program is stopping its workers to end, the job is completed at once with the
 // system's error code as its result (failed in check, phase 255); the code is also returned.
 int StartUpdateWorker(std::unique_ptr<UpdateJob> job);
 

@@ -6,7 +6,8 @@ add_library(fw_reader_update STATIC
   firmware_source.cpp
   outcome_text.cpp
   package_reader.cpp
-  progress_position.cpp)
+  progress_position.cpp
+  update_workers.cpp)
 target_link_libraries(fw_reader_update PUBLIC fw_options fw_reader_link fw_markup fw_string_table
                       fw_posted_messages fw_platform_files)
 
@@ -48,11 +49,17 @@ if(NOT FLASHWRIGHT_FUZZ)
   fw_add_test(image_check_test SOURCES tests/image_check_test.cpp LIBS fw_reader_update)
   target_compile_definitions(image_check_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
   add_dependencies(image_check_test fw_reader_update_fixtures)
+  # Its own program: it replaces operator new.
+  fw_add_test(worker_start_test SOURCES tests/worker_start_test.cpp LIBS fw_reader_update)
   fw_add_test(update_outcome_test
     SOURCES tests/outcome_text_test.cpp
     LIBS fw_reader_update)
 
   if(TARGET fw_test_support)
+    # Its own program: it stands in for readdir.
+    fw_add_test(firmware_listing_test
+      SOURCES tests/firmware_listing_test.cpp
+      LIBS fw_reader_update fw_test_support ${CMAKE_DL_LIBS})
     fw_add_test(firmware_files_test
       SOURCES tests/firmware_files_test.cpp
       LIBS fw_reader_update fw_test_support)
@@ -64,6 +71,15 @@ if(NOT FLASHWRIGHT_FUZZ)
       LIBS fw_reader_update fw_reader_sim fw_test_support)
     target_compile_definitions(update_e2e_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
     add_dependencies(update_e2e_test fw_reader_update_fixtures)
+    # A program that ends in the middle of a run, and the test that watches it do so.
+    add_executable(update_exit_probe tests/update_exit_probe.cpp)
+    target_link_libraries(update_exit_probe PRIVATE fw_options fw_reader_update)
+    fw_add_test(update_exit_test
+      SOURCES tests/update_exit_test.cpp
+      LIBS fw_reader_update fw_reader_sim fw_test_support)
+    target_compile_definitions(update_exit_test PRIVATE
+      FW_EXIT_PROBE="$<TARGET_FILE:update_exit_probe>")
+    add_dependencies(update_exit_test update_exit_probe)
   endif()
 endif()
 

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/string_table.h"
 #include "reader_update/firmware_folder.h"
+#include "reader_update/view_texts.h"
 
 namespace flashwright {
 
@@ -26,7 +28,14 @@ bool IsReadOnlyFile(const std::filesystem::path& path) {
          perms::none;
 }
 
+// The image and its destination are one file (copying the firmware folder onto itself).
+bool IsSameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::error_code error;
+  return std::filesystem::equivalent(from, to, error) && !error;
+}
+
 int CopyOne(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (IsSameFile(from, to)) return EEXIST;
   if (IsReadOnlyFile(to)) return EACCES;
   std::error_code error;
   std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
@@ -46,6 +55,7 @@ CopyResult CopyImages(const std::string& firmware_folder, const std::string& des
   CopyResult result;
   for (const FirmwareFileEntry& file : ListFirmwareFiles(firmware_folder)) {
     if (file.is_package) continue;
+    ++result.images;
     // Its failure (the folder exists already, or its parent does not) shows in the copy.
     ::mkdir(destination.c_str(), 0777);
     const std::string name = file.base_name + "." + kImageExtension;
@@ -59,6 +69,20 @@ CopyResult CopyImages(const std::string& firmware_folder, const std::string& des
     }
   }
   return result;
+}
+
+CopyReport ReportCopy(const CopyResult& copied, const std::string& destination) {
+  if (copied.error != 0) {
+    return {FormatText(texts::kCopyFileError, static_cast<unsigned long>(copied.error),
+                       static_cast<unsigned long>(copied.count)),
+            true};
+  }
+  if (copied.count > 0 || copied.images > 0) {
+    return {FormatText(texts::kCopyDone, static_cast<unsigned long>(copied.count),
+                       destination.c_str()),
+            false};
+  }
+  return {texts::kCopyNothing, false};
 }
 
 }  // namespace flashwright

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_folder.h"
+#include "platform/installed_program_folder.h"
 
 namespace flashwright {
 
@@ -33,7 +34,7 @@ void ListKind(const std::string& folder, const char* extension, bool is_package,
 std::string ProgramFolder() { return platform::ProgramFolder(); }
 
 std::string FirmwareFolderBesideProgram() {
-  return platform::FolderBesideProgram(platform::ProgramFolder(), kFirmwareFolderName);
+  return platform::FolderBesideProgram(platform::InstalledProgramFolder(), kFirmwareFolderName);
 }
 
 void SetFirmwareFolder(const std::string& folder) {

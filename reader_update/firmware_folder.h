@@ -22,7 +22,7 @@ inline constexpr char kFirmwareFolderName[] = "firmware";
 // The folder that holds the program file (from /proc/self/exe), without a trailing "/".
 // Empty when it cannot be found.
 std::string ProgramFolder();
-// ProgramFolder() + "/firmware".
+// "<program folder>/firmware" (the folder a test set for the program, if any).
 std::string FirmwareFolderBesideProgram();
 
 // The process-wide firmware folder: "./firmware" until set. Safe to call from any thread.

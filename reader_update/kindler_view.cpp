@@ -10,19 +10,19 @@
 #include <QTextEdit>
 
 #include "app/command_ids.h"
-#include "app/kindler_app.h"
-#include "app/main_frame.h"
-#include "app/program_folder.h"
+#include "app/shell_services.h"
 #include "app/string_table.h"
 #include "windowing/message_box.h"
 #include "windowing/qt_post_target.h"
 #include "platform/port_map.h"
+#include "platform/text_case.h"
 #include "reader_link/commands.h"
 #include "reader_link/reader_info.h"
 #include "reader_link/transport.h"
 #include "reader_tools/tool_opener.h"
 #include "reader_update/firmware_folder.h"
-#include "reader_update/reader_discovery.h"
+#include "reader_update/reader_information.h"
+#include "reader_update/tool_reader.h"
 #include "reader_update/reader_update_form.h"
 #include "reader_update/reader_view_state.h"
 #include "reader_update/view_texts.h"
@@ -32,21 +32,8 @@ namespace flashwright {
 namespace {
 
 constexpr int kHighestListedPort = 32;
-
-bool EndsWithIgnoringCase(const std::string& text, const std::string& ending) {
-  if (ending.size() > text.size()) return false;
-  for (std::size_t i = 0; i < ending.size(); ++i) {
-    const char a = text[text.size() - ending.size() + i];
-    if (std::tolower(static_cast<unsigned char>(a)) !=
-        std::tolower(static_cast<unsigned char>(ending[i])))
-      return false;
-  }
-  return true;
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && EndsWithIgnoringCase(a, b);
-}
+// Where a firmware item keeps its base name's bytes.
+constexpr int kBaseNameRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -81,27 +68,25 @@ CKindlerView::CKindlerView(QWidget* parent) : ui::FormView(parent) {
 CKindlerView::~CKindlerView() {
   // From here on a worker's notices find no target and their records are freed.
   post_target_.reset();
-  if (run_active_ && CKindlerApp::Get()) {
+  if (run_active_ && Shell()) {
     // The view that started the run is gone (the program is closing): nobody else will end
     // the run, so the application must not stay busy.
-    CKindlerApp::Get()->SetBusy(false);
+    Shell()->SetBusy(false);
   }
 }
 
-CKindlerApp& CKindlerView::App() const { return *CKindlerApp::Get(); }
-
-CMainFrame* CKindlerView::Frame() const { return App().MainFrame(); }
+ShellServices& CKindlerView::App() const { return *Shell(); }
 
 std::string CKindlerView::ViewSuffix() const {
   return advanced_ ? std::string() : std::string(LoadString(IDS_ADVANCED_VIEW_SUFFIX));
 }
 
 void CKindlerView::OnInitialUpdate() {
-  CMainFrame* frame = Frame();
+  ShellServices& shell = App();
   setUpdatesEnabled(false);
-  frame->SetTitleCommand(kCmdRfidReader);
+  shell.SetTitleCommand(kCmdRfidReader);
 
-  SetFirmwareFolder(InstalledProgramFolder() + "/" + kFirmwareFolderName);
+  SetFirmwareFolder(FirmwareFolderBesideProgram());
 
   if (RememberedResetSelection() == 0) {
     std::uint8_t tag_type = 0;
@@ -123,7 +108,7 @@ void CKindlerView::OnInitialUpdate() {
   ShowProgress(kProgressHide, nullptr, false);
   ShowMessage(std::string(), MessageKind::Information, false);
 
-  if (frame->IsAdvanced(kCmdRfidReader) == 1) ShowAdvancedView();
+  if (shell.IsAdvanced(kCmdRfidReader) == 1) ShowAdvancedView();
   else ShowBasicView();
 
   setUpdatesEnabled(true);
@@ -147,11 +132,17 @@ int CKindlerView::SelectedPort() const {
 
 void CKindlerView::FillFirmwareSelector(const std::string& wanted_base_name) {
   firmware_selector_->clear();
-  for (const FirmwareFileEntry& file : ListFirmwareFiles(FirmwareFolder()))
-    firmware_selector_->addItem(QString::fromStdString(file.base_name), file.is_package);
+  // The list shows each name as text, but the name the worker gets is the file's own bytes:
+  // a name that is not valid UTF-8 would not survive the way through a QString and back.
+  for (const FirmwareFileEntry& file : ListFirmwareFiles(FirmwareFolder())) {
+    firmware_selector_->addItem(QString::fromLocal8Bit(file.base_name), file.is_package);
+    firmware_selector_->setItemData(firmware_selector_->count() - 1,
+                                    QByteArray::fromStdString(file.base_name), kBaseNameRole);
+  }
   int selected = -1;
   for (int i = 0; i < firmware_selector_->count() && !wanted_base_name.empty(); ++i) {
-    if (SameIgnoringCase(firmware_selector_->itemText(i).toStdString(), wanted_base_name)) {
+    if (SameIgnoringCase(firmware_selector_->itemData(i, kBaseNameRole).toByteArray().toStdString(),
+                         wanted_base_name)) {
       selected = i;
       break;
     }
@@ -163,7 +154,7 @@ void CKindlerView::FillFirmwareSelector(const std::string& wanted_base_name) {
 bool CKindlerView::SelectedFirmware(std::string* base_name, bool* is_package) const {
   const int index = firmware_selector_->currentIndex();
   if (index < 0) return false;
-  *base_name = firmware_selector_->itemText(index).toStdString();
+  *base_name = firmware_selector_->itemData(index, kBaseNameRole).toByteArray().toStdString();
   *is_package = firmware_selector_->itemData(index).toBool();
   return true;
 }
@@ -175,68 +166,27 @@ void CKindlerView::ReadReaderInformation(int port) {
   std::string version_text;
   std::string power_text;
 
-  const bool query = port > 0 && !RecoverMode();
-  LinkError opened = PortNotOpen;
-  if (query) {
-    opened = OpenReaderPort(static_cast<std::uint16_t>(port));
-    LinkError result = opened;
-    std::uint32_t version = 0;
-    std::uint16_t bootloader = kBootloaderUnknown;
-    std::uint8_t flags = 0;
-    if (result == 0) result = ReadReaderVersion(&version, &bootloader, &flags);
-    if (result != 0) {
-      version_text = texts::kNoReader;
-    } else {
-      version_ = version;
-      bootloader_ = bootloader;
-      flags_ = flags;
-      version_text = ReaderVersionText(version, bootloader, flags);
-    }
+  if (port > 0 && !RecoverMode()) {
+    const ReaderInformation info = flashwright::ReadReaderInformation(port, true);
+    version_ = info.version;
+    bootloader_ = info.bootloader;
+    flags_ = info.flags;
+    version_text = info.version_text;
+    power_text = info.power_text;
+  } else {
+    // Without a reader the version is 0 and the text is "NA" without a query.
+    power_text = ReadPowerText(0, nullptr);
   }
-  // Without a reader the version is 0 and the text is "NA" without a query.
-  LinkError power_error = 0;
-  power_text = ReadPowerText(version_, &power_error);
-  // Only a port this view opened is closed: a failed open may mean another owner holds it.
-  if (query && opened == 0) CloseReaderPort();
   version_text_->setText(QString::fromStdString(ui::ToWidgetLineBreaks(version_text)));
   power_text_->setText(QString::fromStdString(power_text));
 }
 
 std::string CKindlerView::ComposeMessage(int id, int port, std::uint32_t version,
                                          const std::string& base_name) const {
-  const std::string suffix = ViewSuffix();
-  const std::string folder = FirmwareFolder();
-  switch (id) {
-    case IDS_ALREADY_UPDATED:
-    case IDS_FIRMWARE_UPDATED:
-    case IDS_UPDATE_FAILED_ON_PORT:
-    case IDS_CANNOT_DETECT_READER:
-      return FormatString(id, port);
-    case IDS_CANNOT_UPDATE_VERSION:
-      return FormatString(id, port, VersionText(version).c_str()) + " " +
-             LoadString(IDS_CONTACT_SERVICE);
-    case IDS_UPDATE_NOT_ALLOWED:
-      return FormatString(id, port, VersionText(version).c_str());
-    case IDS_FIRMWARE_FILE_NOT_FOUND:
-    case IDS_FILE_ERROR:
-    case IDS_UPDATE_FAILED_FILE_ERROR:
-      return FormatString(id, base_name.c_str(), folder.c_str());
-    case IDS_NO_READER_ON_PORT:
-    case IDS_PORT_DOES_NOT_EXIST:
-      return FormatString(id, port, suffix.c_str());
-    case IDS_SELECT_FIRMWARE:
-    case IDS_SELECT_PORT:
-    case IDS_BEFORE_TRYING_AGAIN:
-      return FormatString(id, suffix.c_str());
-    case IDS_NO_FIRMWARE_FILES:
-      return FormatString(id, folder.c_str());
-    case IDS_VERIFY_FILE_ERROR:
-    case IDS_VERIFY_PLATFORM_ERROR:
-      return FormatString(id, base_name.c_str());
-    default:
-      return LoadString(id);
-  }
+  return flashwright::ComposeMessage(id, port, version, base_name, Fields());
 }
+
+MessageFields CKindlerView::Fields() const { return MessageFields{FirmwareFolder(), ViewSuffix()}; }
 
 void CKindlerView::RefreshPrompt() {
   bool ready = true;
@@ -344,7 +294,15 @@ void CKindlerView::ShowProgress(int position, const std::string* text, bool redr
     if (position != kProgressKeep) progress_bar_->setValue(position);
     progress_bar_->show();
   }
-  if (redraw_now && window()) window()->repaint();
+  // "At once" here is the next turn of the event loop: the progress controls ask for a paint,
+  // which the loop runs before the records posted after this one. The worker posts its records
+  // in bursts (the image check sends dozens within a millisecond); painting the whole window
+  // for each of them held the user-interface thread for the length of the burst. Asked this
+  // way, a burst ends in one paint of its last record, which is what the user would have seen.
+  if (redraw_now) {
+    progress_status_->update();
+    progress_bar_->update();
+  }
 }
 
 void CKindlerView::OnTechnologyClicked(QCheckBox* box, std::uint8_t bit) {
@@ -355,24 +313,24 @@ void CKindlerView::OnTechnologyClicked(QCheckBox* box, std::uint8_t bit) {
 }
 
 void CKindlerView::ShowAdvancedView() {
-  CMainFrame* frame = Frame();
-  frame->LoadMenuSet(kMenuReaderAdvanced);
-  frame->SetAdvanced(1, kCmdRfidReader);
+  ShellServices& shell = App();
+  shell.LoadMenuSet(kMenuReaderAdvanced);
+  shell.SetAdvanced(1, kCmdRfidReader);
   advanced_ = true;
-  frame->CheckMenuItem(kCmdAdvanced, true);
-  frame->CheckMenuItem(kCmdBasic, false);
-  frame->CheckMenuItem(kCmdRecover, RecoverMode());
+  shell.CheckMenuItem(kCmdAdvanced, true);
+  shell.CheckMenuItem(kCmdBasic, false);
+  shell.CheckMenuItem(kCmdRecover, RecoverMode());
   ApplyLayout(true);
   RefreshPrompt();
 }
 
 void CKindlerView::ShowBasicView() {
-  CMainFrame* frame = Frame();
-  frame->LoadMenuSet(kMenuBasic);
-  frame->SetAdvanced(0, kCmdRfidReader);
+  ShellServices& shell = App();
+  shell.LoadMenuSet(kMenuBasic);
+  shell.SetAdvanced(0, kCmdRfidReader);
   advanced_ = false;
-  frame->CheckMenuItem(kCmdBasic, true);
-  frame->CheckMenuItem(kCmdAdvanced, false);
+  shell.CheckMenuItem(kCmdBasic, true);
+  shell.CheckMenuItem(kCmdAdvanced, false);
   ApplyLayout(false);
   RefreshPrompt();
 }
@@ -400,32 +358,21 @@ void CKindlerView::OnFirmwareChanged() { RefreshPrompt(); }
 
 void CKindlerView::OnToggleRecoverMode() {
   SetRecoverMode(!RecoverMode());
-  Frame()->CheckMenuItem(kCmdRecover, RecoverMode());
+  App().CheckMenuItem(kCmdRecover, RecoverMode());
   ApplyLayout(true);
   RefreshPrompt();
 }
 
 void CKindlerView::OnReaderTool(int command_id) {
   if (RecoverMode()) return;
-  std::uint32_t version = version_;
-  int port = SelectedPort();
-  const char* caption = LoadString(IDS_APP_TITLE);
-  if (port < 1) {
-    ReaderDiscovery found = DiscoverReader(App());
-    if (found.result != 0) {
-      ui::MessageBox(this,
-                     FormatString(IDS_CANNOT_DETECT_READER, found.port) + kLineBreak +
-                         FormatText(texts::kErrorLine, static_cast<long>(found.result)),
-                     caption, ui::kIconError);
-      return;
-    }
-    port = found.port;
-    version = found.version;
-  }
-  if (port > 0 && version != 0) {
-    RunReaderToolDialog(this, command_id, port, version);
+  const ToolReaderChoice chosen =
+      ChooseToolReader(SelectedPort(), true, version_, App().Options().limits);
+  if (chosen.found) {
+    RunReaderToolDialog(this, command_id, chosen.reader.port, chosen.reader.version);
   } else {
-    ui::MessageBox(this, LoadString(IDS_NO_READER_FOUND), caption, ui::kIconError);
+    ui::MessageBox(this, chosen.failure, LoadString(IDS_APP_TITLE), ui::kIconError);
+    // After a failed discovery no dialog ran: the reader information stands.
+    if (chosen.discovery_result != 0) return;
   }
   if (command_id == kCmdPowerLevel) ReadReaderInformation(SelectedPort());
 }

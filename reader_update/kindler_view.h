@@ -9,6 +9,7 @@
 
 #include "windowing/form_view.h"
 #include "reader_update/outcome_text.h"
+#include "reader_update/view_messages.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,8 +23,7 @@ namespace flashwright {
 namespace ui {
 class QtPostTarget;
 }
-class CKindlerApp;
-class CMainFrame;
+class ShellServices;
 struct ProgressNote;
 struct UpdateJob;
 
@@ -81,9 +81,9 @@ class CKindlerView : public ui::FormView {
   bool event(QEvent* event) override;
 
  private:
-  CKindlerApp& App() const;
-  CMainFrame* Frame() const;
+  ShellServices& App() const;
   std::string ViewSuffix() const;
+  MessageFields Fields() const;
   void FillPortSelector(int wanted_port);
   void FillFirmwareSelector(const std::string& wanted_base_name);
   void OnPortChanged();

@@ -23,20 +23,8 @@ void CKindlerView::OnCopyFirmware() {
   }
 
   const std::string destination = CopyDestination(chosen);
-  const CopyResult copied = CopyImages(FirmwareFolder(), destination);
-  if (copied.error != 0) {
-    ui::MessageBox(this,
-                   FormatText(texts::kCopyFileError, static_cast<unsigned long>(copied.error),
-                              static_cast<unsigned long>(copied.count)),
-                   caption, ui::kIconError);
-  } else if (copied.count > 0) {
-    ui::MessageBox(this,
-                   FormatText(texts::kCopyDone, static_cast<unsigned long>(copied.count),
-                              destination.c_str()),
-                   caption, 0);
-  } else {
-    ui::MessageBox(this, texts::kCopyNothing, caption, 0);
-  }
+  const CopyReport report = ReportCopy(CopyImages(FirmwareFolder(), destination), destination);
+  ui::MessageBox(this, report.text, caption, report.is_error ? unsigned{ui::kIconError} : 0u);
 }
 
 }  // namespace flashwright

@@ -5,142 +5,44 @@
 #include <QPushButton>
 
 #include "app/command_ids.h"
-#include "app/kindler_app.h"
-#include "app/main_frame.h"
+#include "app/shell_services.h"
 #include "app/string_table.h"
 #include "windowing/key_state.h"
 #include "windowing/message_box.h"
 #include "windowing/qt_post_target.h"
 #include "reader_link/commands.h"
-#include "reader_link/reader_info.h"
-#include "reader_link/transport.h"
+#include "reader_update/begin_update.h"
 #include "reader_update/download_engine.h"
-#include "reader_update/firmware_folder.h"
 #include "reader_update/kindler_view.h"
 #include "reader_update/outcome_text.h"
-#include "reader_update/progress_position.h"
-#include "reader_update/reader_discovery.h"
+#include "reader_update/reader_reset.h"
+#include "reader_update/run_progress_text.h"
 #include "reader_update/reader_view_state.h"
-#include "reader_update/view_texts.h"
+#include "reader_update/update_run.h"
 
 namespace flashwright {
 
-namespace {
-
-bool EndsWithIgnoringCase(const std::string& text, const std::string& ending) {
-  if (ending.size() > text.size()) return false;
-  for (std::size_t i = 0; i < ending.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[text.size() - ending.size() + i])) !=
-        std::tolower(static_cast<unsigned char>(ending[i])))
-      return false;
-  }
-  return true;
-}
-
-// The version's three numbers written one after another, as image names carry them.
-std::string VersionDigits(std::uint32_t version) {
-  return FormatText("%u%u%u", (version >> 16) & 0xFFu, (version >> 8) & 0xFFu, version & 0xFFu);
-}
-
-std::string ImagePrefix(std::int32_t index, std::int32_t count) {
-  return count > 1 ? FormatText(texts::kImageCountPrefix, static_cast<int>(index),
-                                static_cast<int>(count))
-                   : std::string();
-}
-
-}  // namespace
-
 void CKindlerView::OnBeginUpdate() {
-  std::string base_name;
-  bool is_package = false;
-  if (!SelectedFirmware(&base_name, &is_package)) {
-    const int id = firmware_selector_->count() > 0 ? IDS_SELECT_FIRMWARE : IDS_NO_FIRMWARE_FILES;
-    ShowMessage(ComposeMessage(id, 0, 0, std::string()), MessageKind::Error, false);
+  BeginUpdateRequest request;
+  request.have_firmware = SelectedFirmware(&request.base_name, &request.is_package);
+  request.firmware_listed = firmware_selector_->count() > 0;
+  request.port = SelectedPort();
+  request.reader_known = true;
+  request.version = version_;
+  request.bootloader = bootloader_;
+  request.flags = flags_;
+  request.recover = RecoverMode();
+  request.basic_view = !advanced_;
+  request.control_held = ui::IsControlKeyDown();
+  request.reset_selection = reset_selection_;
+  request.limits = App().Options().limits;
+  request.fields = Fields();
+
+  BeginUpdateResult begin = BeginUpdate(request);
+  if (begin.step != BeginUpdateStep::Start) {
+    ShowMessage(begin.text, begin.kind, false);
     return;
   }
-
-  const bool control_held = ui::IsControlKeyDown();
-  int port = SelectedPort();
-  std::uint32_t version = version_;
-  std::uint16_t bootloader = bootloader_;
-  std::uint8_t flags = flags_;
-
-  if (port == 0 && !RecoverMode()) {
-    const ReaderDiscovery found = DiscoverReader(App());
-    if (control_held) {
-      std::string report;
-      if (found.port <= 0) {
-        report = LoadString(IDS_NO_READER_FOUND);
-      } else if (found.result != 0) {
-        report = FormatText(texts::kFoundVersionError, static_cast<long>(found.result),
-                            found.port, found.source.c_str());
-      } else {
-        report = FormatText(texts::kFoundVersion, static_cast<unsigned long>(found.version),
-                            static_cast<unsigned>(found.bootloader),
-                            static_cast<unsigned>(found.flags), found.port, found.source.c_str());
-        const int gate = App().CheckReaderVersion(found.version);
-        if (gate < 0) report += texts::kTooOldToUpdate;
-        if (gate > 0) report += texts::kTooNewToUpdate;
-      }
-      ShowMessage(report, MessageKind::Information, false);
-      return;
-    }
-    if (found.result != 0) {
-      ShowMessage(FormatString(IDS_CANNOT_DETECT_READER, found.port) + kLineBreak +
-                      FormatText(texts::kErrorLine, static_cast<long>(found.result)),
-                  MessageKind::Error, false);
-      return;
-    }
-    if (found.port > 0) {
-      port = found.port;
-      version = found.version;
-      bootloader = found.bootloader;
-      flags = found.flags;
-    }
-  }
-
-  if (port <= 0) {
-    ShowMessage(LoadString(IDS_NO_READER_FOUND), MessageKind::Error, false);
-    return;
-  }
-
-  if (!RecoverMode()) {
-    const int gate = App().CheckReaderVersion(version);
-    if (gate != 0) {
-      ShowMessage(ComposeMessage(gate < 0 ? IDS_CANNOT_UPDATE_VERSION : IDS_UPDATE_NOT_ALLOWED,
-                                 port, version, std::string()),
-                  MessageKind::Error, false);
-      return;
-    }
-    if (!advanced_ && !is_package && EndsWithIgnoringCase(base_name, VersionDigits(version))) {
-      std::string text = ComposeMessage(IDS_ALREADY_UPDATED, port, version, std::string());
-      if (reset_selection_ != 0 && version > kSettingsVersionFloor) {
-        LinkError result = OpenReaderPort(static_cast<std::uint16_t>(port));
-        if (result == 0) {
-          result = ResetConfiguration(reset_selection_);
-          CloseReaderPort();
-        }
-        text += kLineBreak;
-        text += ResetConfigurationText(result, reset_selection_);
-      }
-      ShowMessage(text, MessageKind::Success, false);
-      return;
-    }
-  }
-
-  auto job = std::make_unique<UpdateJob>();
-  job->port = static_cast<std::uint16_t>(port);
-  job->bootloader = bootloader;
-  job->flags = flags;
-  job->recover = RecoverMode();
-  job->reset_selection = reset_selection_;
-  job->run_inline = false;
-  job->is_package = is_package;
-  job->range_start = 0;
-  job->range_end = 100;
-  job->image_index = 1;
-  job->image_count = 1;
-  job->base_name = base_name;
 
   begin_button_->setEnabled(false);
   tagit_box_->setEnabled(false);
@@ -149,7 +51,7 @@ void CKindlerView::OnBeginUpdate() {
   port_selector_->setEnabled(false);
   firmware_selector_->setEnabled(false);
   App().SetBusy(true);
-  StartRun(std::move(job));
+  StartRun(std::move(begin.job));
 }
 
 void CKindlerView::StartRun(std::unique_ptr<UpdateJob> job) {
@@ -164,63 +66,39 @@ void CKindlerView::StartRun(std::unique_ptr<UpdateJob> job) {
 }
 
 void CKindlerView::OnVerifyProgress(std::unique_ptr<ProgressNote> note) {
-  std::string text = ImagePrefix(note->image_index, note->image_count);
-  text = FormatText(texts::kVerifyLine, text.c_str(), static_cast<unsigned long>(note->line));
-  if (note->last != 0) text += texts::kFinishing;
+  const std::string text = VerifyStatusText(*note);
   ShowProgress(kProgressKeep, &text, true);
 }
 
 void CKindlerView::OnProgramProgress(std::unique_ptr<ProgressNote> note) {
-  const std::string prefix = ImagePrefix(note->image_index, note->image_count);
-  std::string text = note->line == 0
-                         ? FormatText(texts::kInitializing, prefix.c_str())
-                         : FormatText(texts::kProgramLine, prefix.c_str(),
-                                      static_cast<unsigned long>(note->line));
-  if (note->last != 0) text += texts::kFinishing;
-  const int position = ProgressPosition(note->range_start, note->range_end, note->line,
-                                        note->consumed, note->total);
+  const std::string text = ProgramStatusText(*note);
+  const int position = ProgramBarPosition(*note);
   ShowProgress(position, &text, true);
-  Frame()->SetTitleProgress(kCmdRfidReader, static_cast<std::int16_t>(position));
+  App().SetTitleProgress(kCmdRfidReader, static_cast<std::int16_t>(position));
 }
 
 void CKindlerView::OnUpdateComplete(std::unique_ptr<UpdateJob> job) {
   ShowProgress(kProgressHide, nullptr, false);
-  Frame()->SetTitleProgress(kCmdRfidReader, -1);
+  App().SetTitleProgress(kCmdRfidReader, -1);
 
-  const UpdateOutcome outcome =
-      ComposeUpdateOutcome(*job, FirmwareFolder(), ViewSuffix(), bootloader_);
-  bool retry = false;
-  if (outcome.kind == MessageKind::Success) {
-    ShowMessage(outcome.text, MessageKind::Success, false);
+  RunCompletion completion = CompleteUpdateRun(
+      *job, Fields(), bootloader_, reset_selection_, [this](const UpdateOutcome& outcome) {
+        // The failure stays readable behind the question.
+        ShowMessage(outcome.text, MessageKind::Error, true);
+        return ui::MessageBox(this, RetryQuestionText(outcome), LoadString(IDS_APP_TITLE),
+                              ui::kButtonsYesNo | ui::kIconError) == ui::kAnswerYes;
+      });
+  if (completion.retry) {
+    job.reset();
+    StartRun(std::move(completion.retry));
+    return;
+  }
+  if (completion.kind == MessageKind::Success) {
+    ShowMessage(completion.text, MessageKind::Success, false);
     if (advanced_) FillPortSelector(job->port);
     ReadReaderInformation(SelectedPort());
   } else {
-    ShowMessage(outcome.text, MessageKind::Error, true);
-    if (outcome.offer_retry && !job->is_package) {
-      retry = ui::MessageBox(this, RetryQuestionText(outcome), LoadString(IDS_APP_TITLE),
-                             ui::kButtonsYesNo | ui::kIconError) == ui::kAnswerYes;
-      if (!retry) {
-        ShowMessage(AppendRetryRefusal(outcome.text, ViewSuffix()), MessageKind::Error, true);
-      }
-    }
-  }
-
-  if (retry) {
-    auto again = std::make_unique<UpdateJob>();
-    again->port = job->port;
-    again->bootloader = kBootloaderUnknown;
-    again->flags = 0;
-    again->recover = true;
-    again->reset_selection = reset_selection_;
-    again->is_package = false;
-    again->range_start = 0;
-    again->range_end = 100;
-    again->image_index = 1;
-    again->image_count = 1;
-    again->base_name = job->base_name;
-    job.reset();
-    StartRun(std::move(again));
-    return;
+    ShowMessage(completion.text, MessageKind::Error, true);
   }
   job.reset();
   EndRun();
@@ -240,14 +118,8 @@ void CKindlerView::EndRun() {
 }
 
 void CKindlerView::OnResetConfiguration() {
-  const int port = SelectedPort();
-  LinkError result = port > 0 ? OpenReaderPort(static_cast<std::uint16_t>(port)) : PortNotOpen;
-  // Only a port this handler opened is closed: a failed open may mean another owner holds it.
-  if (result == 0) {
-    result = ResetConfiguration(reset_selection_);
-    CloseReaderPort();
-  }
-  ShowResetConfigurationBox(result, reset_selection_);
+  ShowResetConfigurationBox(ResetReaderConfiguration(SelectedPort(), reset_selection_),
+                            reset_selection_);
 }
 
 void CKindlerView::ShowResetConfigurationBox(std::int32_t result, std::uint8_t selection) {

@@ -32,12 +32,10 @@ inline constexpr const char kInitializing[] = "%sInitializing...";
 inline constexpr const char kProgramLine[] = "%sProgram Line: %lu";
 inline constexpr const char kFinishing[] = "...Finishing...";
 
-inline constexpr const char kCopyMemoryError[] = "Memory error.";
 inline constexpr const char kCopyBrowseTitle[] = "Copy Firmware: Select drive or root folder.";
 inline constexpr const char kCopyGetPathError[] = "Get path error.";
 inline constexpr const char kCopyFileError[] = "File copy error %lu. %lu file(s) were copied.";
 inline constexpr const char kCopyDone[] = "%lu file(s) copied to %s";
 inline constexpr const char kCopyNothing[] = "No firmware files to copy.";
-inline constexpr const char kCopyFolderName[] = "firmware";
 
 }  // namespace flashwright::texts

@@ -2,7 +2,7 @@
 //
 // The host owns a singly linked list of entries, each one block: the pointer to the next entry
 // (the previous top) followed by a text field of the host's string size. The plug-in allocates
-// each entry zero-filled with calloc; the host frees it with free.
+// each entry zero-filled from the allocator the host frees with (platform/host_memory.h).
 #pragma once
 
 namespace flashwright::probe {

@@ -5,7 +5,8 @@ add_library(fw_readerprobe_core STATIC
   probe_reader_info.cpp
   string_stack.cpp
   usb_reader_search.cpp)
-target_link_libraries(fw_readerprobe_core PUBLIC fw_options fw_reader_link fw_platform_devices)
+target_link_libraries(fw_readerprobe_core PUBLIC fw_options fw_reader_link fw_platform_devices
+                      fw_platform_host_memory)
 
 add_library(readerprobe MODULE detect_reader.cpp)
 target_link_libraries(readerprobe PRIVATE fw_readerprobe_core)
@@ -16,8 +17,17 @@ set_target_properties(readerprobe PROPERTIES
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON
   LINK_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/readerprobe.map")
-target_link_options(readerprobe PRIVATE
-  "-Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/readerprobe.map")
+if(WIN32)
+  # readerprobe.dll: the module definition names the one undecorated export; the symbol
+  # visibility of ELF has no meaning there.
+  set_target_properties(readerprobe PROPERTIES
+    LINK_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/readerprobe.def")
+  target_sources(readerprobe PRIVATE readerprobe.def)
+  set_source_files_properties(detect_reader.cpp PROPERTIES COMPILE_OPTIONS -Wno-attributes)
+else()
+  target_link_options(readerprobe PRIVATE
+    "-Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/readerprobe.map")
+endif()
 
 if(NOT FLASHWRIGHT_FUZZ)
   fw_add_test(readerprobe_test

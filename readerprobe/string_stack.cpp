@@ -1,7 +1,7 @@
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/host_memory.h"
 #include "readerprobe/detect_reader.h"
 
 namespace flashwright::probe {
@@ -26,7 +26,7 @@ void EndCall() { current_call = CurrentCall{}; }
 void PushString(std::string_view text) {
   if (current_call.stacktop == nullptr || current_call.string_size <= 0) return;
   const std::size_t field = static_cast<std::size_t>(current_call.string_size);
-  auto* entry = static_cast<stack_t*>(std::calloc(1, sizeof(stack_t) + field));
+  auto* entry = static_cast<stack_t*>(platform::AllocateHostBlock(sizeof(stack_t) + field));
   if (entry == nullptr) return;
   std::memcpy(entry->text, text.data(), std::min(text.size(), field - 1));
   entry->next = *current_call.stacktop;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the real windowed program under a virtual X display, against the reader
-# simulator: the basic view, the advanced view, an update in progress and its success.
+# simulator: the basic view, the advanced view, an update in progress and its success; and the
+# USB view of flashwright-usbsim (the same program on a simulated EZ-USB device).
 #   tools/screenshots.sh <builddir> <outdir>
 # The program takes the pictures of its own window (test hook FLASHWRIGHT_SCREENSHOTS) and
 # fails when one of them is blank; this script fails when the program does or a picture is
@@ -38,13 +39,29 @@ run() { # run <picture run> [environment...]
     timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$program" /C 1
 }
 
-rm -f "$out"/basic.png "$out"/advanced.png "$out"/progress.png "$out"/success.png
+# The USB view on a simulated device, with the sample image that the build puts beside the
+# program.
+usb_run() {
+  local usbsim="$build/app/flashwright-usbsim" dir="$work/usb"
+  if [ ! -x "$usbsim" ]; then
+    echo "screenshots: $usbsim is not built" >&2
+    exit 1
+  fi
+  mkdir -p "$dir"
+  printf 'device cyusb 0\nproduct Orvane Folio Systems Gate 1.2.3.4\n' > "$dir/devices.txt"
+  FLASHWRIGHT_USBSIM="$dir/devices.txt" FLASHWRIGHT_SCREENSHOTS="$out" \
+    FLASHWRIGHT_SCREENSHOT_RUN=usb FLASHWRIGHT_START_ADVANCED=1 \
+    timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$usbsim" /D USB
+}
+
+rm -f "$out"/basic.png "$out"/advanced.png "$out"/progress.png "$out"/success.png "$out"/usb.png
 run basic
 run update FLASHWRIGHT_START_ADVANCED=1
-for picture in basic advanced progress success; do
+usb_run
+for picture in basic advanced progress success usb; do
   if [ ! -s "$out/$picture.png" ]; then
     echo "screenshots: $out/$picture.png is missing" >&2
     exit 1
   fi
 done
-echo "screenshots: basic, advanced, progress and success in $out"
+echo "screenshots: basic, advanced, progress, success and usb in $out"

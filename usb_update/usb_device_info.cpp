@@ -52,4 +52,13 @@ UsbDeviceReading ReadUsbDevice(std::int32_t index, bool detailed) {
   return reading;
 }
 
+std::vector<std::uint16_t> ListUsbDevices() {
+  std::vector<std::uint16_t> devices;
+  for (std::uint16_t index = UsbFindNextDevice(-1); index != kUsbNoDevice;
+       index = UsbFindNextDevice(static_cast<std::int16_t>(index))) {
+    devices.push_back(index);
+  }
+  return devices;
+}
+
 }  // namespace flashwright

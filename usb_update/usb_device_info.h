@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "usb_update/usb_compatibility.h"
 #include "usb_update/usb_device.h"
@@ -39,5 +40,9 @@ struct UsbDeviceReading {
 // "(dev err %ld)" and -code - 32 for a code below -32. The device is closed afterwards; a
 // device that another open holds answers kUsbAlreadyOpen.
 UsbDeviceReading ReadUsbDevice(std::int32_t index, bool detailed);
+
+// The indexes of the devices that can be opened now, lowest first: UsbFindNextDevice from the
+// start until it finds no more.
+std::vector<std::uint16_t> ListUsbDevices();
 
 }  // namespace flashwright

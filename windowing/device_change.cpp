@@ -18,4 +18,11 @@ void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data) 
   QCoreApplication::postEvent(frame, new DeviceChangeEvent(event_type, data));
 }
 
+std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(QObject* frame) {
+  if (frame == nullptr) return nullptr;
+  // Posting is safe from the source's thread; the frame outlives the registration.
+  return platform::CurrentUsbHotplugSource().Register(
+      [frame] { PostDeviceChange(frame, kDeviceNodesChanged, 0); });
+}
+
 }  // namespace flashwright::ui

@@ -4,6 +4,9 @@
 
 #include <QEvent>
 #include <cstdint>
+#include <memory>
+
+#include "platform/usb_hotplug.h"
 
 class QObject;
 
@@ -26,5 +29,10 @@ class DeviceChangeEvent : public QEvent {
 };
 
 void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data);
+
+// Registers `frame` for the notices of USB devices that come and go: each reaches it on the
+// user-interface thread as kDeviceNodesChanged. Null when the system gives no such notices.
+// The caller drops the registration before `frame` goes.
+std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(QObject* frame);
 
 }  // namespace flashwright::ui

@@ -7,9 +7,11 @@ if(FLASHWRIGHT_GUI)
     folder_browser.cpp
     key_state.cpp
     message_box.cpp
+    message_pane.cpp
     modal_dialog.cpp
     qt_post_target.cpp
     registered_message.cpp
     window_timer.cpp)
-  target_link_libraries(fw_windowing PUBLIC fw_options Qt6::Widgets fw_posted_messages)
+  target_link_libraries(fw_windowing PUBLIC fw_options Qt6::Widgets fw_posted_messages
+                        fw_platform_usb_hotplug)
 endif()

@@ -1,6 +1,5 @@
 #include "app/cli/cli_program.h"
 
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "app/cli/signal_watcher.h"
 #include "app/cli/update_command.h"
 #include "app/cli/usb_commands.h"
+#include "platform/console.h"
 #include "app/string_table.h"
 #include "reader_tools/tool_entry.h"
 #include "reader_update/firmware_folder.h"
@@ -268,7 +268,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   }
 
   const OutputMode mode = args.json                  ? OutputMode::Json
-                          : isatty(STDOUT_FILENO) == 1 ? OutputMode::Terminal
+                          : platform::IsTerminal(stdout) ? OutputMode::Terminal
                                                        : OutputMode::Plain;
   EventOutput output(mode, stdout, stderr);
   const int port = ParsePortArgument(args.port).value_or(kAutoDetectPort);
@@ -284,7 +284,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     request.reset_selection = ParseTagTypes(args.tag_types).value_or(3);
     request.limits.too_old = ApplyConstraintArguments(request.limits.too_old, args.too_old);
     request.limits.too_new = ApplyConstraintArguments(request.limits.too_new, args.too_new);
-    request.interactive = mode == OutputMode::Terminal && isatty(STDIN_FILENO) == 1;
+    request.interactive = mode == OutputMode::Terminal && platform::IsTerminal(stdin);
     if (request.recover && port == kAutoDetectPort) {
       return UsageError(output, "update",
                         std::string("--recover needs --port N. ") +

@@ -1,10 +1,9 @@
 #include "app/cli/event_output.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <iostream>
+
+#include "platform/console.h"
 
 namespace flashwright::cli {
 namespace {
@@ -13,9 +12,8 @@ constexpr int kBarCells = 30;
 constexpr int kDefaultColumns = 80;
 
 int TerminalColumns(std::FILE* stream) {
-  winsize size{};
-  if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kDefaultColumns;
+  const int columns = platform::TerminalColumns(stream);
+  return columns > 0 ? columns : kDefaultColumns;
 }
 
 }  // namespace

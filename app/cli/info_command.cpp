@@ -4,11 +4,12 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/cli/reader_choice.h"
 #include "app/string_table.h"
 #include "discovery/version_gate.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_info.h"
+#include "reader_update/reader_information.h"
+#include "reader_update/run_discovery.h"
 
 namespace flashwright::cli {
 
@@ -16,18 +17,15 @@ int RunInfo(int port, EventOutput& output) {
   std::string source;
   bool discovered = false;
   if (port == 0) {
-    ReaderChoice found;
-    const LinkError result = DiscoverReader(VersionLimits{}, &found);
+    const ReaderDiscovery found = DiscoverReader(VersionLimits{});
     if (found.port <= 0) {
       return output.Outcome(kExitNoReader, MessageKind::Error, LoadString(IDS_NO_READER_FOUND));
     }
-    if (result != 0) {
-      std::string text = FormatString(IDS_CANNOT_DETECT_READER, found.port);
-      text += kLineBreak;
-      text += FormatText(texts::kErrorLine, static_cast<long>(result));
+    if (found.result != 0) {
       JsonObject fields;
       fields["port"] = found.port;
-      return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
+      return output.Outcome(kExitNoReader, MessageKind::Error, DiscoveryFailureText(found),
+                            fields);
     }
     port = found.port;
     source = found.source;

@@ -6,12 +6,12 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/cli/reader_choice.h"
 #include "app/string_table.h"
 #include "discovery/version_gate.h"
 #include "platform/device_setup.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_info.h"
+#include "reader_update/run_discovery.h"
 
 namespace flashwright::cli {
 namespace {
@@ -59,8 +59,8 @@ int RunPorts(EventOutput& output) {
   if (listed == 0 && !output.json()) output.Message(MessageKind::Information, texts::kNoPorts);
 
   const VersionLimits limits;
-  ReaderChoice found;
-  const LinkError result = DiscoverReader(limits, &found);
+  const ReaderDiscovery found = DiscoverReader(limits);
+  const LinkError result = found.result;
   JsonObject fields;
   fields["result"] = result;
   fields["port"] = found.port;
@@ -70,7 +70,7 @@ int RunPorts(EventOutput& output) {
   fields["flags"] = found.flags;
   fields["source"] = found.source;
   output.Event("discovery", fields,
-               std::string(texts::kAutoDetectLabel) + DiscoveryReport(result, found, limits));
+               std::string(texts::kAutoDetectLabel) + DiscoveryReport(found, limits));
   return output.Outcome(kExitSuccess, MessageKind::Success, "");
 }
 

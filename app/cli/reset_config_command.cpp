@@ -9,18 +9,19 @@
 #include "discovery/version_gate.h"
 #include "reader_link/reader_link.h"
 #include "reader_update/outcome_text.h"
+#include "reader_update/reader_reset.h"
+#include "reader_update/tool_reader.h"
 
 namespace flashwright::cli {
 
 int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output) {
-  ReaderChoice choice;
-  std::string failure;
-  if (const int status = ChooseToolReader(port, VersionLimits{}, &choice, &failure);
-      status != kExitSuccess) {
+  const ToolReaderChoice chosen = ChooseToolReader(port, false, 0, VersionLimits{});
+  if (!chosen.found) {
     JsonObject fields;
-    fields["port"] = choice.port;
-    return output.Outcome(status, MessageKind::Error, failure, fields);
+    fields["port"] = chosen.reader.port;
+    return output.Outcome(kExitNoReader, MessageKind::Error, chosen.failure, fields);
   }
+  const RunReader& choice = chosen.reader;
   output.Event("reader", ReaderFields(choice), ReaderLine(choice));
   const std::string names = TechnologyNames(selection);
   JsonObject fields;
@@ -34,9 +35,7 @@ int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output)
                                      VersionText(choice.version).c_str()),
                           fields);
   }
-  LinkError result = OpenReaderPort(static_cast<std::uint16_t>(choice.port));
-  if (result == 0) result = ResetConfiguration(selection);
-  CloseReaderPort();
+  const LinkError result = ResetReaderConfiguration(choice.port, selection);
   fields["result"] = result;
   const std::string text = ResetConfigurationText(result, selection);
   if (result != 0) return output.Outcome(kExitFailed, MessageKind::Error, text, fields);

@@ -1,47 +1,25 @@
 #include "app/cli/signal_watcher.h"
 
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "app/cli/exit_status.h"
+#include "platform/console.h"
 
 namespace flashwright::cli {
-namespace {
-
-sigset_t InterruptSet() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  return set;
-}
-
-}  // namespace
 
 SignalWatcher::SignalWatcher() {
-  const sigset_t set = InterruptSet();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  thread_ = std::thread([this] { Watch(); });
+  platform::StartInterruptWatch(
+      [](void* watcher) { static_cast<SignalWatcher*>(watcher)->OnInterrupt(); }, this);
 }
 
-SignalWatcher::~SignalWatcher() {
-  stopping_.store(true);
-  pthread_kill(thread_.native_handle(), SIGINT);
-  thread_.join();
-}
+SignalWatcher::~SignalWatcher() { platform::StopInterruptWatch(); }
 
-void SignalWatcher::Watch() {
-  const sigset_t set = InterruptSet();
-  for (;;) {
-    int signal_number = 0;
-    if (sigwait(&set, &signal_number) != 0) continue;
-    if (stopping_.load()) return;
-    if (mode_.load() == Mode::Exit) {
-      // Nothing is half done outside an update run: the kernel closes the port.
-      _exit(kExitInterrupted);
-    }
-    requested_.store(true);
+void SignalWatcher::OnInterrupt() {
+  if (mode_.load() == Mode::Exit) {
+    // Nothing is half done outside an update run: the system closes the port.
+    std::_Exit(kExitInterrupted);
   }
+  requested_.store(true);
 }
 
 ScopedSignalMode::ScopedSignalMode(SignalWatcher* watcher, SignalWatcher::Mode mode)

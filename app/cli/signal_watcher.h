@@ -1,6 +1,5 @@
-// Ctrl-C for flashwright-cli. SIGINT is taken by a thread of its own (it is blocked in every
-// other thread, so no exchange with the reader is cut short by EINTR) and means, depending on
-// what the program is doing:
+// Ctrl-C for flashwright-cli. The interrupt is taken by a thread of its own (platform/console.h)
+// and means, depending on what the program is doing:
 //  - Exit: end the program at once with status 130 (discovery, reads, sets);
 //  - Hold: an update run owns the reader, which must not be left half-programmed: the request
 //    is noted and the run goes on (the windowed program refuses to close while busy);
@@ -8,7 +7,6 @@
 #pragma once
 
 #include <atomic>
-#include <thread>
 
 namespace flashwright::cli {
 
@@ -23,17 +21,15 @@ class SignalWatcher {
   SignalWatcher& operator=(const SignalWatcher&) = delete;
 
   void SetMode(Mode mode) { mode_.store(mode); }
-  // True once SIGINT arrived in Hold or Stop mode; cleared by TakeRequest.
+  // True once Ctrl-C came in Hold or Stop mode; cleared by TakeRequest.
   bool Requested() const { return requested_.load(); }
   bool TakeRequest() { return requested_.exchange(false); }
 
  private:
-  void Watch();
+  void OnInterrupt();
 
   std::atomic<Mode> mode_{Mode::Exit};
   std::atomic<bool> requested_{false};
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
 };
 
 // Sets the watcher's mode for a scope and Exit again afterwards, dropping a request made

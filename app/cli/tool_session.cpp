@@ -7,21 +7,22 @@
 #include "app/cli/reader_choice.h"
 #include "app/string_table.h"
 #include "discovery/version_gate.h"
+#include "reader_link/reader_info.h"
+#include "reader_update/tool_reader.h"
 
 namespace flashwright::cli {
 
 int StartToolSession(int port, EventOutput& output, ToolPortState* state) {
-  ReaderChoice choice;
-  std::string failure;
-  if (const int status = ChooseToolReader(port, VersionLimits{}, &choice, &failure);
-      status != kExitSuccess) {
+  const ToolReaderChoice chosen = ChooseToolReader(port, false, 0, VersionLimits{});
+  if (!chosen.found) {
     JsonObject fields;
-    fields["port"] = choice.port;
-    return output.Outcome(status, MessageKind::Error, failure, fields);
+    fields["port"] = chosen.reader.port;
+    return output.Outcome(kExitNoReader, MessageKind::Error, chosen.failure, fields);
   }
+  const RunReader& choice = chosen.reader;
   state->SetPort(choice.port);
   state->SetReaderVersion(choice.version);
-  state->SetVersionText(ToolVersionText(choice.version));
+  state->SetVersionText(VersionText(choice.version));
   JsonObject fields = ReaderFields(choice);
   output.Event("reader", fields,
                FormatText(texts::kPortLine, choice.port) + "\n" +

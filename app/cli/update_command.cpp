@@ -8,15 +8,16 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/cli/progress_status.h"
 #include "app/cli/reader_choice.h"
 #include "app/string_table.h"
-#include "discovery/find_reader.h"
 #include "reader_link/reader_info.h"
 #include "reader_update/download_engine.h"
 #include "reader_update/firmware_source.h"
 #include "reader_update/outcome_text.h"
 #include "reader_update/package_reader.h"
+#include "reader_update/begin_update.h"
+#include "reader_update/run_progress_text.h"
+#include "reader_update/update_run.h"
 #include "platform/posted_messages.h"
 
 namespace flashwright::cli {
@@ -120,7 +121,7 @@ void CheckImage(const std::string& folder, const std::string& image, const std::
 // Checks the image, or every image of the package, as the workers would before programming.
 // The first image is checked against what the reader reports now; later images of a package
 // without the bootloader version, which the images before them may change.
-UpdateJob CheckFirmware(const UpdateRequest& request, const ReaderChoice& choice,
+UpdateJob CheckFirmware(const UpdateRequest& request, const RunReader& choice,
                         TargetHandle target) {
   UpdateJob outcome;
   outcome.port = static_cast<std::uint16_t>(choice.port);
@@ -155,7 +156,7 @@ UpdateJob CheckFirmware(const UpdateRequest& request, const ReaderChoice& choice
   return outcome;
 }
 
-int RunCheckOnly(const UpdateRequest& request, const ReaderChoice& choice, EventOutput& output,
+int RunCheckOnly(const UpdateRequest& request, const RunReader& choice, EventOutput& output,
                  SignalWatcher* watcher) {
   RunPump pump(output, watcher);
   const TargetHandle target = pump.handle();
@@ -179,47 +180,14 @@ int RunCheckOnly(const UpdateRequest& request, const ReaderChoice& choice, Event
   return output.Outcome(kExitSuccess, MessageKind::Success, text, JobFields(job));
 }
 
-std::unique_ptr<UpdateJob> NewJob(const UpdateRequest& request, const ReaderChoice& choice,
-                                  TargetHandle target) {
-  auto job = std::make_unique<UpdateJob>();
-  job->target = target;
-  job->port = static_cast<std::uint16_t>(choice.port);
-  job->bootloader = choice.bootloader;
-  job->flags = choice.flags;
-  job->recover = request.recover;
-  job->reset_selection = request.reset_selection;
-  job->is_package = request.firmware.is_package;
-  job->range_start = 0;
-  job->range_end = 100;
-  job->image_index = 1;
-  job->image_count = 1;
-  job->base_name = request.firmware.base_name;
-  return job;
-}
-
-// The run after a failure in programming that the user wants to try again: the same image in
-// recover mode.
-std::unique_ptr<UpdateJob> RetryJob(const UpdateJob& failed, TargetHandle target) {
-  auto job = std::make_unique<UpdateJob>();
-  job->target = target;
-  job->port = failed.port;
-  job->bootloader = kBootloaderUnknown;
-  job->flags = 0;
-  job->recover = true;
-  job->reset_selection = failed.reset_selection;
-  job->is_package = false;
-  job->base_name = failed.base_name;
-  return job;
-}
-
-int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, EventOutput& output,
-                  SignalWatcher* watcher) {
+int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
+                  const RunReader& choice, EventOutput& output, SignalWatcher* watcher) {
   RunPump pump(output, watcher);
-  std::unique_ptr<UpdateJob> job = NewJob(request, choice, pump.handle());
-  const std::uint8_t reset_selection = request.reset_selection;
+  const MessageFields fields{request.firmware_folder, kViewSuffix};
   for (;;) {
     output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
     pump.ResetBar();
+    job->target = pump.handle();
     std::unique_ptr<UpdateJob> done;
     {
       ScopedSignalMode hold(watcher, SignalWatcher::Mode::Hold);
@@ -228,20 +196,19 @@ int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, Even
     }
     if (!done) return output.Outcome(kExitFailed, MessageKind::Error,
                                      LoadString(IDS_UPDATE_ERROR));
-    const UpdateOutcome outcome =
-        ComposeUpdateOutcome(*done, request.firmware_folder, kViewSuffix, choice.bootloader);
-    if (done->result == 0) {
-      return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, JobFields(*done));
-    }
-    if (outcome.offer_retry && request.interactive &&
-        output.AskYesNo(RetryQuestionText(outcome) + texts::kRetryAnswer)) {
-      job = RetryJob(*done, pump.handle());
-      job->reset_selection = reset_selection;
+    RunCompletion completion = CompleteUpdateRun(
+        *done, fields, choice.bootloader, request.reset_selection,
+        [&request, &output](const UpdateOutcome& outcome) {
+          return request.interactive &&
+                 output.AskYesNo(RetryQuestionText(outcome) + texts::kRetryAnswer);
+        });
+    if (completion.retry) {
+      job = std::move(completion.retry);
       continue;
     }
-    const std::string text =
-        outcome.offer_retry ? AppendRetryRefusal(outcome.text, kViewSuffix) : outcome.text;
-    const int status = output.Outcome(kExitFailed, MessageKind::Error, text, JobFields(*done));
+    const int status = output.Outcome(done->result == 0 ? kExitSuccess : kExitFailed,
+                                      completion.kind, completion.text, JobFields(*done));
+    if (done->result == 0) return status;
     // The outcome names the windowed program's menu command; this is the same for the console.
     const bool recover_helps = !done->failed_in_check &&
                                (done->phase == kPhaseReadNext || done->phase == kPhaseSend);
@@ -257,37 +224,31 @@ int RunUpdateJobs(const UpdateRequest& request, const ReaderChoice& choice, Even
 
 int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* watcher) {
   SetFirmwareFolder(request.firmware_folder);
-  ReaderChoice choice;
-  std::string failure;
-  if (const int status =
-          ChooseUpdateReader(request.port, request.recover, request.limits, &choice, &failure);
-      status != kExitSuccess) {
-    JsonObject fields;
-    fields["port"] = choice.port;
-    return output.Outcome(status, MessageKind::Error, failure, fields);
-  }
-  if (!request.recover) {
-    output.Event("reader", ReaderFields(choice), ReaderLine(choice));
-    const int verdict =
-        CFindReader::CheckReaderVersion(choice.version, request.limits.too_old,
-                                        request.limits.too_new);
-    if (verdict != 0) {
-      const std::string version = VersionText(choice.version);
-      std::string text;
-      if (verdict < 0) {
-        text = FormatString(IDS_CANNOT_UPDATE_VERSION, choice.port, version.c_str());
-        text += " ";
-        text += LoadString(IDS_CONTACT_SERVICE);
-      } else {
-        text = FormatString(IDS_UPDATE_NOT_ALLOWED, choice.port, version.c_str());
-      }
-      JsonObject fields = ReaderFields(choice);
-      fields["gate"] = verdict;
-      return output.Outcome(kExitFailed, MessageKind::Error, text, fields);
+  BeginUpdateRequest begin;
+  begin.have_firmware = true;
+  begin.firmware_listed = true;
+  begin.base_name = request.firmware.base_name;
+  begin.is_package = request.firmware.is_package;
+  begin.port = request.port;
+  begin.recover = request.recover;
+  begin.reset_selection = request.reset_selection;
+  begin.limits = request.limits;
+  begin.fields = MessageFields{request.firmware_folder, kViewSuffix};
+  BeginUpdateResult started = BeginUpdate(begin, [&output](const RunReader& reader) {
+    output.Event("reader", ReaderFields(reader), ReaderLine(reader));
+  });
+  if (started.step != BeginUpdateStep::Start) {
+    if (started.reason == RefusalReason::Version) {
+      JsonObject fields = ReaderFields(started.reader);
+      fields["gate"] = started.verdict;
+      return output.Outcome(kExitFailed, MessageKind::Error, started.text, fields);
     }
+    JsonObject fields;
+    fields["port"] = started.reader.port;
+    return output.Outcome(kExitNoReader, MessageKind::Error, started.text, fields);
   }
-  if (request.check_only) return RunCheckOnly(request, choice, output, watcher);
-  return RunUpdateJobs(request, choice, output, watcher);
+  if (request.check_only) return RunCheckOnly(request, started.reader, output, watcher);
+  return RunUpdateJobs(request, std::move(started.job), started.reader, output, watcher);
 }
 
 }  // namespace flashwright::cli

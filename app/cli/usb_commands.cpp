@@ -22,6 +22,7 @@
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"
 #include "usb_update/usb_update_engine.h"
+#include "usb_update/usb_update_prompt.h"
 #include "usb_update/usb_update_texts.h"
 
 namespace flashwright::cli {
@@ -51,21 +52,12 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
   return fields;
 }
 
-std::vector<int> PresentDevices() {
-  std::vector<int> devices;
-  for (std::uint16_t index = UsbFindNextDevice(-1); index != kUsbNoDevice;
-       index = UsbFindNextDevice(static_cast<std::int16_t>(index))) {
-    devices.push_back(index);
-  }
-  return devices;
-}
-
 // The device the command names, or an exit status with its text told.
 int CheckDevice(int device, EventOutput& output) {
   if (device < 0 || device >= kUsbIndexLimit) {
     return output.Outcome(kExitUsage, MessageKind::Error, FormatText(texts::kUsbBadIndex, device));
   }
-  const std::vector<int> present = PresentDevices();
+  const std::vector<std::uint16_t> present = ListUsbDevices();
   if (std::find(present.begin(), present.end(), device) != present.end()) return kExitSuccess;
   JsonObject fields;
   fields["device"] = device;
@@ -226,28 +218,11 @@ int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& i
 
 }  // namespace
 
-std::string FindUsbImage(const std::vector<std::string>& images, const std::string& name) {
-  std::string wanted = LowerCase(name);
-  const std::string extension = std::string(".") + kUsbImageExtension;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (const std::string& image : images) {
-      if (LowerCase(image) == wanted) return image;
-    }
-    // "Update.BIN" names the image "Update".
-    if (wanted.size() <= extension.size() ||
-        wanted.compare(wanted.size() - extension.size(), extension.size(), extension) != 0) {
-      break;
-    }
-    wanted.resize(wanted.size() - extension.size());
-  }
-  return {};
-}
-
 int RunUsbList(EventOutput& output) {
-  const std::vector<int> devices = PresentDevices();
+  const std::vector<std::uint16_t> devices = ListUsbDevices();
   JsonObject outcome;
   outcome["devices"] = devices.size();
-  for (const int index : devices) {
+  for (const std::uint16_t index : devices) {
     const UsbDeviceReading reading = ReadUsbDevice(index, false);
     const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
     const std::string text =
@@ -358,10 +333,8 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           check_fields);
   }
   if (!confirmation.ok) {
-    std::string text = LoadString(IDS_USB_NOT_COMPATIBLE);
-    text += kLineBreak;
-    text += "(" + confirmation.reason + ")";
-    return output.Outcome(kExitFailed, MessageKind::Error, text, check_fields);
+    return output.Outcome(kExitFailed, MessageKind::Error,
+                          UsbNotCompatibleText(confirmation.reason), check_fields);
   }
   if (arguments.check_only) {
     return output.Outcome(kExitSuccess, MessageKind::Success,

@@ -12,10 +12,6 @@
 
 namespace flashwright::cli {
 
-// The image of `images` that `name` names: letter case is ignored and a trailing ".bin" is not
-// part of the name. Empty when none does.
-std::string FindUsbImage(const std::vector<std::string>& images, const std::string& name);
-
 int RunUsbList(EventOutput& output);
 int RunUsbInfo(int device, EventOutput& output);
 

@@ -12,10 +12,10 @@
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
 #include "app/tests/support/app_harness.h"
-#include "app/usb_view_placeholder.h"
 #include "windowing/device_change.h"
 #include "windowing/modal_dialog.h"
 #include "reader_update/kindler_view.h"
+#include "usb_update/ezusb_fw_update_view.h"
 
 using flashwright::test::AppHarness;
 
@@ -27,6 +27,16 @@ std::vector<std::string> PopupTitles(CMainFrame& frame) {
   std::vector<std::string> titles;
   for (QAction* popup : frame.menuBar()->actions()) titles.push_back(popup->text().toStdString());
   return titles;
+}
+
+// The item texts of the popup titled `title`, in menu order.
+std::vector<std::string> PopupItems(CMainFrame& frame, const char* title) {
+  std::vector<std::string> items;
+  for (QAction* popup : frame.menuBar()->actions()) {
+    if (popup->text() != QString::fromUtf8(title) || !popup->menu()) continue;
+    for (QAction* item : popup->menu()->actions()) items.push_back(item->text().toStdString());
+  }
+  return items;
 }
 
 bool Checked(CMainFrame& frame, int command) {
@@ -137,6 +147,21 @@ class ShellTest : public QObject {
     }
   }
 
+  void AFailedStartTellsTheUser() {
+    AppHarness harness;  // answers the message box
+    QVERIFY(harness.AddImage("Reader_1"));
+    // Without view classes the first view cannot be created.
+    CKindlerApp app;
+    QVERIFY(!app.InitInstance({}));
+    QVERIFY(!app.MainFrame());
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, std::string("Failed to create empty document."));
+    QCOMPARE(harness.boxes[0].caption, std::string("Flashwright"));
+    QCOMPARE(harness.boxes[0].style & ui::kButtonMask, unsigned{ui::kButtonsOk});
+    QCOMPARE(harness.boxes[0].style & ui::kIconMask, unsigned{ui::kIconWarning});
+    QCOMPARE(app.ExitInstance(), 0);
+  }
+
   void MenuSetsAndCheckMarks() {
     AppHarness harness;
     QVERIFY(harness.AddImage("Reader_1"));
@@ -145,6 +170,8 @@ class ShellTest : public QObject {
     QCOMPARE(frame.CurrentMenuId(), kMenuBasic);
     QCOMPARE(PopupTitles(frame),
              (std::vector<std::string>{"&File", "&View", "&Device", "&Help"}));
+    const std::vector<std::string> device_items{"&USB Device", "&RFID Reader"};
+    QCOMPARE(PopupItems(frame, "&Device"), device_items);
     QVERIFY(Checked(frame, kCmdBasic) && !Checked(frame, kCmdAdvanced));
     QVERIFY(Checked(frame, kCmdRfidReader) && !Checked(frame, kCmdUsbDevice));
     QCOMPARE(frame.MenuItem(kCmdAbout)->text(), QString("&About Flashwright..."));
@@ -155,6 +182,7 @@ class ShellTest : public QObject {
     QCOMPARE(frame.CurrentMenuId(), kMenuReaderAdvanced);
     QCOMPARE(PopupTitles(frame),
              (std::vector<std::string>{"&File", "&View", "&Tools", "&Device", "&Help"}));
+    QCOMPARE(PopupItems(frame, "&Device"), device_items);
     QVERIFY(Checked(frame, kCmdAdvanced) && !Checked(frame, kCmdBasic));
     QVERIFY(Checked(frame, kCmdRfidReader));
     QCOMPARE(frame.MenuItem(kCmdCopyFirmware)->text(), QString("&Copy Firmware To Memory Card..."));
@@ -171,6 +199,7 @@ class ShellTest : public QObject {
     frame.MenuItem(kCmdUsbDevice)->trigger();
     QCOMPARE(frame.ActiveView()->Kind(), ui::ViewKind::kUsb);
     QCOMPARE(frame.CurrentMenuId(), kMenuUsbAdvanced);
+    QCOMPARE(PopupItems(frame, "&Device"), device_items);
     QVERIFY(frame.MenuItem(kCmdAllowNonMatching));
     QVERIFY(Checked(frame, kCmdUsbDevice) && !Checked(frame, kCmdRfidReader));
     QVERIFY(Checked(frame, kCmdAdvanced));
@@ -288,10 +317,14 @@ class ShellTest : public QObject {
   void DeviceChangesReachOnlyTheUsbView() {
     AppHarness harness;
     QVERIFY(harness.Start({"/D", "USB"}));
-    auto* usb = dynamic_cast<CUsbViewPlaceholder*>(harness.Frame().ActiveView());
+    auto* usb = dynamic_cast<CEZUSBFWUpdateView*>(harness.Frame().ActiveView());
     QVERIFY(usb);
+    QCOMPARE(usb->SelectedDevice(), -1);
+    // A device that comes while the view is shown is listed once the frame passes the
+    // notice on.
+    harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0);
     ui::PostDeviceChange(&harness.Frame(), ui::kDeviceNodesChanged, 0);
-    QTRY_COMPARE(usb->DeviceChangesSeen(), 1);
+    QTRY_COMPARE(usb->SelectedDevice(), 0);
 
     AppHarness reader;
     QVERIFY(reader.AddImage("Reader_1"));

@@ -315,6 +315,45 @@ TEST_F(FindReaderTest, RegistrySubkeysAreVisitedFromTheLastAndPort0DoesNotStop) 
   EXPECT_EQ(found.source, "Ravelin Reg 1.00");
 }
 
+// Under a 64-bit prefix the 32-bit sibling product's key lives below Wow6432Node: that view is
+// looked at first, and the plain key when the 32-bit view gives no port.
+TEST_F(FindReaderTest, RegistryKeyIsLookedUpInThe32BitViewFirstThenThePlainKey) {
+  ReaderSimulator reader;
+  ASSERT_TRUE(reader.Start(ports_.path(), 3));
+  const std::string wow_key = "Software\\Wow6432Node\\Orvane\\Folio Systems\\Common\\Ravelin";
+  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText()
+                                         .Key(std::string(kRavelinKey) + "\\1.00")
+                                         .Dword("Port", 7)
+                                         .Key(wow_key + "\\1.00")
+                                         .Dword("Port", 3)
+                                         .Text()));
+  Freeze();
+  Found found = Find();
+  EXPECT_EQ(found.result, 0);
+  EXPECT_EQ(found.port, 3);
+  EXPECT_EQ(found.source, "Ravelin Reg 1.00");
+
+  // Only the 32-bit view holds the key.
+  ASSERT_TRUE(prefix_.WriteSystemReg(
+      SystemRegText().Key(wow_key + "\\2.00").Dword("Port", 3).Text()));
+  Freeze();
+  found = Find();
+  EXPECT_EQ(found.port, 3);
+  EXPECT_EQ(found.source, "Ravelin Reg 2.00");
+
+  // A 32-bit view without a port leaves the choice to the plain key.
+  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText()
+                                         .Key(wow_key + "\\1.00")
+                                         .Dword("Port", 0)
+                                         .Key(std::string(kRavelinKey) + "\\1.50")
+                                         .Dword("Port", 3)
+                                         .Text()));
+  Freeze();
+  found = Find();
+  EXPECT_EQ(found.port, 3);
+  EXPECT_EQ(found.source, "Ravelin Reg 1.50");
+}
+
 TEST_F(FindReaderTest, AConfiguredPortWithoutADeviceReportsTheOpenFailure) {
   ASSERT_TRUE(prefix_.WriteSystemReg(
       SystemRegText().Key(std::string(kRavelinKey) + "\\1.00").Dword("Port", 9).Text()));

@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <pugixml.hpp>
 
 #include <gtest/gtest.h>
 
 #include "discovery/find_reader.h"
 #include "platform/registry.h"
+#include "platform/xml_dom.h"
 #include "tools/fake_sysfs/fake_sysfs.h"
 #include "tools/test_support/test_support.h"
 
@@ -24,9 +24,12 @@ constexpr const char* kRavelinKey = "Software\\Orvane\\Folio Systems\\Common\\Ra
 
 // Looks `name` up in the "//value" elements of `xml`.
 bool Lookup(const std::string& xml, const char* name, std::uint32_t* value) {
-  pugi::xml_document document;
-  EXPECT_TRUE(document.load_string(xml.c_str()));
-  return CFindReader::FindXmlValue(document.select_nodes("//value"), name, value);
+  test::TempDir dir;
+  const std::string path = dir.Join("config.xml");
+  EXPECT_TRUE(test::WriteFile(path, xml));
+  std::vector<platform::XmlElement> values;
+  EXPECT_EQ(platform::SelectXmlElements(path, "value", &values), 0);
+  return CFindReader::FindXmlValue(values, name, value);
 }
 
 TEST(FindXmlValueTest, TakesTheFirstElementWhoseDwConverts) {

@@ -22,6 +22,8 @@ bool NameWithExtension(const std::string& file_name, const char* extension, std:
 
 }  // namespace
 
+const char kPathSeparator = '/';
+
 std::string ProgramFolder() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -29,29 +31,15 @@ std::string ProgramFolder() {
   return program.parent_path().string();
 }
 
-std::string FolderBesideProgram(const std::string& program_folder, const char* name) {
-  if (program_folder.empty()) return std::string("./") + name;
-  if (program_folder.back() == '/') return program_folder + name;
-  return program_folder + "/" + name;
-}
-
-bool BuildNamedFilePath(const std::string& folder, const std::string& name, const char* extension,
-                        std::string* path) {
-  std::string built = folder + "/" + name + "." + extension;
-  if (built.size() > kMaxFilePath) {
-    path->clear();
-    return false;
-  }
-  *path = std::move(built);
-  return true;
-}
-
 std::vector<std::string> ListNamedFiles(const std::string& folder, const char* extension) {
   std::vector<std::string> names;
   std::error_code error;
   std::filesystem::directory_iterator it(folder, error);
   if (error) return names;
-  for (const std::filesystem::directory_entry& entry : it) {
+  // The error-code increment: a read error part-way through ends the listing with what was
+  // read so far instead of throwing out of it.
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+    const std::filesystem::directory_entry& entry = *it;
     std::error_code status_error;
     if (!entry.is_regular_file(status_error)) continue;  // follows links
     std::string name;

@@ -27,6 +27,29 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The number after `prefix` in `tty` ("ttyS40" -> 40), or none.
+std::optional<unsigned> NumberAfter(const std::string& tty, const char* prefix) {
+  const std::string start(prefix);
+  if (tty.size() <= start.size() || tty.compare(0, start.size(), start) != 0) return std::nullopt;
+  unsigned value = 0;
+  for (std::size_t i = start.size(); i < tty.size(); ++i) {
+    const char c = tty[i];
+    if (c < '0' || c > '9' || value > 100000) return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  // "ttyS01" is no tty name of the kernel's.
+  if (tty.size() > start.size() + 1 && tty[start.size()] == '0') return std::nullopt;
+  return value;
+}
+
+// The fixed rule backwards. Its last range has no upper end: every ttyS<n> has a COM number.
+std::optional<unsigned> FixedRuleComNumber(const std::string& tty) {
+  if (const auto n = NumberAfter(tty, "ttyUSB"); n && *n < 16) return *n + 1;
+  if (const auto n = NumberAfter(tty, "ttyACM"); n && *n < 16) return *n + 17;
+  if (const auto n = NumberAfter(tty, "ttyS")) return *n + 33;
+  return std::nullopt;
+}
+
 // "COM12" -> 12; anything else -> 0.
 unsigned ComNumberOfEntry(const char* name) {
   if (name[0] != 'C' || name[1] != 'O' || name[2] != 'M' || name[3] == '\0') return 0;
@@ -67,12 +90,7 @@ std::string PortTtyName(unsigned port) {
 std::optional<unsigned> ComNumberOfTty(const std::string& tty) {
   if (tty.empty()) return std::nullopt;
   const char* dir = PortDirectory();
-  if (dir == nullptr) {
-    for (unsigned port = 1; port <= 64; ++port) {
-      if (BaseName(FixedRulePath(port)) == tty) return port;
-    }
-    return std::nullopt;
-  }
+  if (dir == nullptr) return FixedRuleComNumber(tty);
   DIR* folder = ::opendir(dir);
   if (folder == nullptr) return std::nullopt;
   std::optional<unsigned> lowest;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/serial_port.h"
 #include "reader_link/reader_link.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"
@@ -130,7 +131,10 @@ TEST_F(CommandsTest, FaultyRepliesEndInTimeout) {
     reader_->SetFault(fault);
     const auto started = Clock::now();
     EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), Timeout);
-    EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(kCommandTimeLimitMs - 1));
+    const auto waited = Clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(kCommandTimeLimitMs - 1));
+    // "About 1250 ms": a receive that ran on well past its limit is a fault too.
+    EXPECT_LT(waited, std::chrono::milliseconds(kCommandTimeLimitMs) + test::kTimeLimitOverrun);
     EXPECT_EQ(version, 0u);
   }
   reader_->SetFault(SimFault::None);
@@ -219,6 +223,168 @@ TEST_F(CommandsTest, EnterDownloadRefused) {
   EXPECT_EQ(EnterDownloadMode(), Rejected);
   reader_->SetFault(SimFault::NoAnswer);
   EXPECT_EQ(EnterDownloadMode(), Timeout);
+}
+
+// The arrival times of the record frames, as the reader saw them.
+std::vector<Clock::time_point> RecordArrivals(const ReaderSimulator& reader) {
+  std::vector<Clock::time_point> arrivals;
+  for (const auto& request : reader.Requests()) {
+    if (request.is_record) arrivals.push_back(request.arrived);
+  }
+  return arrivals;
+}
+
+constexpr auto kPause = std::chrono::milliseconds(kDownloadPauseMs);
+// A repeat "at once" comes well before the pause would have ended.
+constexpr auto kAtOnce = std::chrono::milliseconds(kDownloadPauseMs / 2);
+
+TEST_F(CommandsTest, StatusOneAndBusyPauseASecondButTheFirstRecordsBusyCopyIsRepeatedAtOnce) {
+  ReaderSimOptions options;
+  options.start_in_download_mode = true;
+  StartReader(options);
+  const std::uint8_t data[] = {1, 2, 3, 4, 5, 6, 7, 8};
+
+  // Status 1: accepted, and the reader needs a second before the next record.
+  reader_->SetFault(SimFault::AckStatus1, 1);
+  auto started = Clock::now();
+  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), 0);
+  auto took = Clock::now() - started;
+  EXPECT_GE(took, kPause);
+  EXPECT_LT(took, kPause + test::kTimeLimitOverrun);
+  EXPECT_EQ(SendRecord(false, 8, 0x0108, 0x00, data, 0x00), 0);
+  auto arrivals = RecordArrivals(*reader_);
+  ASSERT_EQ(arrivals.size(), 2u);
+  EXPECT_GE(arrivals[1] - arrivals[0], kPause);
+
+  // Busy: the same record again after a second, and its answer counts.
+  reader_->SetFault(SimFault::Busy, 1);
+  started = Clock::now();
+  EXPECT_EQ(SendRecord(false, 8, 0x0110, 0x00, data, 0x00), 0);
+  took = Clock::now() - started;
+  EXPECT_GE(took, kPause);
+  EXPECT_LT(took, kPause + test::kTimeLimitOverrun);
+  arrivals = RecordArrivals(*reader_);
+  ASSERT_EQ(arrivals.size(), 4u);
+  EXPECT_GE(arrivals[3] - arrivals[2], kPause);
+  EXPECT_EQ(reader_->RecordLog()[2], reader_->RecordLog()[3]);
+
+  // The first record of a download: its second copy meets busy and is sent a third time at
+  // once, without the pause.
+  reader_->SetRecordAckStatus(5, 0xFE);
+  started = Clock::now();
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), 0);
+  took = Clock::now() - started;
+  EXPECT_LT(took, kAtOnce);
+  arrivals = RecordArrivals(*reader_);
+  ASSERT_EQ(arrivals.size(), 7u);
+  EXPECT_LT(arrivals[6] - arrivals[5], kAtOnce);
+  EXPECT_EQ(reader_->RecordLog()[4], reader_->RecordLog()[6]);
+
+  // Its second copy answered with status 1: a second's pause before the call returns.
+  reader_->SetRecordAckStatus(8, 1);
+  started = Clock::now();
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), 0);
+  took = Clock::now() - started;
+  EXPECT_GE(took, kPause);
+  EXPECT_LT(took, kPause + test::kTimeLimitOverrun);
+  EXPECT_EQ(RecordArrivals(*reader_).size(), 9u);
+
+  // The repeat after busy is made once: busy twice on the second copy is its outcome.
+  reader_->SetRecordAckStatus(10, 0xFE);
+  reader_->SetRecordAckStatus(11, 0xFE);
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), 254);
+  EXPECT_EQ(RecordArrivals(*reader_).size(), 12u);
+}
+
+TEST_F(CommandsTest, EnterDownloadModeWaitsASecondAfterStatusZeroOrOne) {
+  StartReader({});
+  for (SimFault fault : {SimFault::None, SimFault::AckStatus1}) {
+    reader_->SetFault(fault, 1);
+    const auto started = Clock::now();
+    EXPECT_EQ(EnterDownloadMode(), 0);
+    const auto took = Clock::now() - started;
+    EXPECT_GE(took, kPause);
+    EXPECT_LT(took, kPause + test::kTimeLimitOverrun);
+    // Back out of download mode for the next round: the end-of-file record ends it.
+    EXPECT_EQ(SendRecord(false, 0, 0x0000, 0x01, nullptr, 0xFF), 0);
+  }
+}
+
+// A port that records, in order, what the link does to the input queue and writes, and passes
+// every call on to the real pty.
+struct PortEvent {
+  enum Kind { Purge, Write } kind;
+  Bytes bytes;
+  bool operator==(const PortEvent&) const = default;
+};
+std::vector<PortEvent> g_port_events;
+
+class RecordingPort : public platform::SerialPort {
+ public:
+  explicit RecordingPort(std::unique_ptr<platform::SerialPort> port) : port_(std::move(port)) {}
+  int SaveSettings() override { return port_->SaveSettings(); }
+  int ApplyReaderSettings() override { return port_->ApplyReaderSettings(); }
+  int RestoreSettings() override { return port_->RestoreSettings(); }
+  int PurgeInput() override {
+    g_port_events.push_back({PortEvent::Purge, {}});
+    return port_->PurgeInput();
+  }
+  int QueuedInput(std::uint32_t* count) override { return port_->QueuedInput(count); }
+  void ClearError() override { port_->ClearError(); }
+  int Read(std::uint8_t* destination, std::size_t count, std::size_t* got) override {
+    return port_->Read(destination, count, got);
+  }
+  int Write(const std::uint8_t* bytes, std::size_t count, std::size_t* written) override {
+    g_port_events.push_back({PortEvent::Write, Bytes(bytes, bytes + count)});
+    return port_->Write(bytes, count, written);
+  }
+  bool WaitForInput(int timeout_ms) override { return port_->WaitForInput(timeout_ms); }
+
+ private:
+  std::unique_ptr<platform::SerialPort> port_;
+};
+
+int OpenRecordingPort(unsigned port, std::unique_ptr<platform::SerialPort>* opened) {
+  std::unique_ptr<platform::SerialPort> real;
+  if (const int error = platform::OpenSerialPort(port, &real); error != 0) return error;
+  *opened = std::make_unique<RecordingPort>(std::move(real));
+  return 0;
+}
+
+// Written into the pty, the three writes of a record may reach the reader as one chunk; the
+// link's own calls show them apart.
+TEST_F(CommandsTest, RecordFrameIsWrittenAsHeaderAfterAPurgeThenDataThenChecksum) {
+  ReaderSimOptions options;
+  options.start_in_download_mode = true;
+  reader_ = std::make_unique<ReaderSimulator>(options);
+  ASSERT_TRUE(reader_->Start(ports_.path(), 3));
+  SetSerialPortOpenerForTesting(OpenRecordingPort);
+  const LinkError opened = OpenReaderPort(3);
+  SetSerialPortOpenerForTesting(nullptr);
+  ASSERT_EQ(opened, 0);
+  g_port_events.clear();
+
+  const std::uint8_t data[] = {0x00, 0xF0, 0x0C, 0xEF, 0x00, 0xF0, 0x48, 0x00};
+  ASSERT_EQ(SendRecord(true, 8, 0x1230, 0x00, data, 0x2D), 0);
+  ASSERT_EQ(SendRecord(false, 0, 0x0000, 0x01, nullptr, 0xFF), 0);
+
+  const PortEvent purge{PortEvent::Purge, {}};
+  const PortEvent header{PortEvent::Write, {0xD5, 0x00, 0x0D, 0x08, 0x12, 0x30, 0x00}};
+  const PortEvent body{PortEvent::Write, Bytes(data, data + 8)};
+  const PortEvent checksum{PortEvent::Write, {0x2D}};
+  const std::vector<PortEvent> expected = {
+      purge, header, body, checksum,  // the first record
+      purge, header, body, checksum,  // and its second copy
+      purge, {PortEvent::Write, {0xD5, 0x00, 0x05, 0x00, 0x00, 0x00, 0x01}},
+      {PortEvent::Write, {0xFF}}};  // the end-of-file record: no data bytes
+  EXPECT_EQ(g_port_events, expected);
+  // The reader took the frames whole.
+  const auto log = reader_->RecordLog();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[0].address, 0x1230);
+  EXPECT_EQ(log[0].data, Bytes(data, data + 8));
+  EXPECT_EQ(log[0].checksum, 0x2D);
+  EXPECT_EQ(log[2].type, 0x01);
 }
 
 }  // namespace

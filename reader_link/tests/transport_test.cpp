@@ -106,6 +106,27 @@ TEST(PortMap, FixedRuleWithoutPortFolder) {
   EXPECT_EQ(platform::PortDevicePath(0), "");
 }
 
+// The reverse of the fixed rule has no upper end either: ttyS32 and beyond have COM numbers.
+TEST(PortMap, FixedRuleReverseLookupWithoutUpperEnd) {
+  test::ScopedEnv no_dir("FLASHWRIGHT_PORT_DIR", nullptr);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyUSB0"), 1u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyUSB15"), 16u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyACM15"), 32u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS0"), 33u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS31"), 64u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS32"), 65u);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS200"), 233u);
+  for (unsigned port : {65u, 100u, 1000u}) {
+    EXPECT_EQ(platform::ComNumberOfTty(platform::PortTtyName(port)), port);
+  }
+  // Ttys that the rule does not name.
+  EXPECT_EQ(platform::ComNumberOfTty("ttyUSB16"), std::nullopt);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyACM16"), std::nullopt);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS"), std::nullopt);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyS01"), std::nullopt);
+  EXPECT_EQ(platform::ComNumberOfTty("ttyAMA0"), std::nullopt);
+}
+
 TEST_F(TransportTest, PortFolderEntriesAndTtyNames) {
   BarePty reader(ports_.path(), 4);
   EXPECT_TRUE(platform::PortExists(4));
@@ -199,7 +220,9 @@ TEST_F(TransportTest, SilentReaderTimesOutAfterTheLimit) {
     const auto started = Clock::now();
     EXPECT_EQ(ReceiveReply(300, ScanVersionReply, &result), Timeout);
     // The millisecond tick may advance just after the start was taken.
-    EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(299));
+    const auto waited = Clock::now() - started;
+    EXPECT_GE(waited, std::chrono::milliseconds(299));
+    EXPECT_LT(waited, std::chrono::milliseconds(300) + test::kTimeLimitOverrun);
   }
 }
 

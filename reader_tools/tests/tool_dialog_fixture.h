@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "reader_link/reader_info.h"
 #include "reader_tools/reader_tool_dialog.h"
 #include "reader_tools/tool_port_state.h"
 #include "tools/reader_sim/reader_simulator.h"
@@ -70,7 +71,7 @@ std::unique_ptr<Dialog> OpenDialog(std::uint32_t reader_version, int port = kSim
   auto dialog = std::make_unique<Dialog>();
   dialog->SetPort(port);
   dialog->SetReaderVersion(reader_version);
-  dialog->SetVersionText(QString::fromStdString(ToolVersionText(reader_version)));
+  dialog->SetVersionText(QString::fromStdString(VersionText(reader_version)));
   dialog->show();
   return dialog;
 }

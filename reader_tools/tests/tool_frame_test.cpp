@@ -5,10 +5,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <chrono>
 
+#include "app/command_ids.h"
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/diagnostics_dlog.h"
 #include "reader_tools/portal_afi_default.h"
@@ -16,6 +16,7 @@
 #include "reader_tools/rf_transmit_mode.h"
 #include "reader_tools/tests/tool_dialog_fixture.h"
 #include "reader_tools/tool_opener.h"
+#include "windowing/modal_dialog.h"
 
 namespace flashwright::test {
 
@@ -43,33 +44,55 @@ void ToolFrameTest::OpenerShowsEachDialogWithPortAndVersion() {
     int command;
     const char* title;
   };
-  const Case cases[] = {{kCommandDiagnostics, "Diagnostics"},
-                        {kCommandPortalAfi, "Portal AFI Value"},
-                        {kCommandSecurityMethod, "Q-Series Security Method"},
-                        {kCommandTransmitMode, "RF Transmit Mode"},
-                        {kCommandPowerLevel, "RF Power Level"}};
+  const Case cases[] = {{kCmdDiagnostics, "Diagnostics"},
+                        {kCmdPortalAfi, "Portal AFI Value"},
+                        {kCmdSecurityMethod, "Q-Series Security Method"},
+                        {kCmdTransmitMode, "RF Transmit Mode"},
+                        {kCmdPowerLevel, "RF Power Level"}};
   QWidget parent;
+  // The dialog comes to the modal call, which the test answers in place of the user: it shows
+  // the dialog (so its initialisation runs), reads it and presses "Done".
+  int modal_calls = 0;
+  QString title, port, version;
+  bool over_parent = false;
+  bool closed_by_done = false;
+  struct RestoreModalLoop {
+    ~RestoreModalLoop() { ui::SetModalDialogHandler(nullptr); }
+  } restore;
+  ui::SetModalDialogHandler([&](QDialog& dialog) {
+    ++modal_calls;
+    over_parent = dialog.parentWidget() == &parent;
+    dialog.show();
+    title = dialog.windowTitle();
+    port = ControlText(&dialog, "1019");
+    version = ControlText(&dialog, "1020");
+    Click(&dialog, "1");
+    closed_by_done = !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+    return int{ui::kDialogOk};
+  });
   for (const Case& c : cases) {
-    QString title, port, version;
-    bool modal = false;
-    QTimer::singleShot(0, [&] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      if (dialog == nullptr) return;
-      modal = dialog->isModal() && dialog->parentWidget() == &parent;
-      title = dialog->windowTitle();
-      port = ControlText(dialog, "1019");
-      version = ControlText(dialog, "1020");
-      Click(dialog, "1");
-    });
+    modal_calls = 0;
+    title.clear();
+    port.clear();
+    version.clear();
+    over_parent = false;
+    closed_by_done = false;
+    QVERIFY(IsReaderToolCommand(c.command));
     QVERIFY(RunReaderToolDialog(&parent, c.command, kSimPort, 0x0A040F12));
+    QCOMPARE(modal_calls, 1);
     QCOMPARE(title, QString::fromLatin1(c.title));
-    QVERIFY(modal);
+    QVERIFY(over_parent);
+    QVERIFY(closed_by_done);
     QCOMPARE(port, QStringLiteral("5"));
     QCOMPARE(version, QStringLiteral("4.15.18"));
     QVERIFY(PortIsFree());
+    // The dialog is destroyed once the modal call returns.
+    QVERIFY(parent.findChildren<QDialog*>().isEmpty());
   }
-  QVERIFY(!RunReaderToolDialog(&parent, 32775, kSimPort, 0x0A040F12));
-  QVERIFY(!IsReaderToolCommand(32778));
+  modal_calls = 0;
+  QVERIFY(!RunReaderToolDialog(&parent, kCmdCopyFirmware, kSimPort, 0x0A040F12));
+  QVERIFY(!IsReaderToolCommand(kCmdAllowNonMatching));
+  QCOMPARE(modal_calls, 0);
 }
 
 void ToolFrameTest::SettingsDialogsHaveNoCloseBoxButDiagnosticsHas() {

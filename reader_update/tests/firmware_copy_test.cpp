@@ -78,6 +78,39 @@ class FirmwareCopyTest : public QObject {
     QCOMPARE(test::ReadFile(card.Join("firmware/Reader_1.hex")), std::string("keep me"));
   }
 
+  void CopyingIntoTheProgramsOwnFolderReportsWhatHappened() {
+    AppHarness harness;
+    QVERIFY(harness.AddImage("Reader_1"));
+    QVERIFY(harness.AddImage("Reader_2"));
+    const std::string before = test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex");
+    harness.control_held = true;
+    QVERIFY(harness.Start());
+    // The program's own folder: the destination is the firmware folder itself. The images
+    // exist, so "No firmware files to copy." would be wrong; nothing was copied, and the
+    // images are left whole.
+    harness.folder_choice = ui::FolderChoice::kChosen;
+    harness.folder_path = harness.ProgramFolder();
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.size(), std::size_t{1});
+    QCOMPARE(harness.boxes[0].text, "0 file(s) copied to " + harness.FirmwareFolder());
+    QCOMPARE(harness.boxes[0].style & ui::kIconMask, 0u);
+    QCOMPARE(test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"), before);
+    QCOMPARE(FilesIn(harness.FirmwareFolder()),
+             (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
+
+    // Every destination file read-only: images were there to copy, none was copied.
+    TempDir card;
+    std::filesystem::create_directory(card.Join("firmware"));
+    for (const char* name : {"firmware/Reader_1.hex", "firmware/Reader_2.hex"}) {
+      QVERIFY(test::WriteFile(card.Join(name), "keep me"));
+      ::chmod(card.Join(name).c_str(), 0444);
+    }
+    harness.folder_path = card.path();
+    harness.Command(kCmdCopyFirmware);
+    QCOMPARE(harness.boxes.back().text, "0 file(s) copied to " + card.path() + "/firmware");
+    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_2.hex")), std::string("keep me"));
+  }
+
   void NothingToCopy() {
     AppHarness harness;
     QVERIFY(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1"})));

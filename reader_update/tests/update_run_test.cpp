@@ -124,6 +124,28 @@ class UpdateRunTest : public QObject {
       QVERIFY(watcher.positions[i] >= watcher.positions[i - 1]);
   }
 
+  // A file name that is not valid UTF-8 reaches the worker with its own bytes.
+  void FirmwareNameKeepsItsBytes() {
+    AppHarness harness;
+    const std::string name = "Reader_\xE9t\xE9_\xFF";
+    QVERIFY(harness.AddImage(name, 512));
+    sim::ReaderSimulator& reader = harness.AddReader(1);
+    harness.control_held = true;
+    QVERIFY(harness.Start({"/C", "1"}));
+    harness.control_held = false;
+    std::string selected;
+    bool is_package = true;
+    QVERIFY(ViewOf(harness)->SelectedFirmware(&selected, &is_package));
+    QCOMPARE(selected, name);
+    QVERIFY(!is_package);
+
+    harness.ClickBeginUpdate();
+    QVERIFY(harness.WaitUntilIdle());
+    QCOMPARE(harness.PaneText(), std::string("Reader firmware on COM 1 successfully updated.\n"
+                                             "Reset configuration (TagIt,ISO) successful."));
+    QCOMPARE(reader.Image().size(), std::size_t{512 / 16 + 1});
+  }
+
   void ProgressNotesSetBarAndTitle() {
     AppHarness harness;
     QVERIFY(harness.AddImage("Reader_1"));

@@ -1,11 +1,16 @@
 // Helpers for tests that run against real files, ptys and programs.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace flashwright::test {
+
+// How far past its time limit a timed wait may end on a loaded machine (two cores shared with
+// builds, sanitizers on) before a test counts it as overrun.
+inline constexpr std::chrono::milliseconds kTimeLimitOverrun{750};
 
 // A fresh temporary folder, removed with its contents on destruction.
 class TempDir {

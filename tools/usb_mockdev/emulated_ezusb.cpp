@@ -396,6 +396,11 @@ void UsbTestbed::RemoveDevice(EmulatedEzUsb& device) {
   device.device_path_.clear();
 }
 
+void UsbTestbed::Announce(const EmulatedEzUsb& device, const char* action) {
+  if (device.device_path_.empty()) return;
+  umockdev_testbed_uevent(impl_->testbed, device.device_path_.c_str(), action);
+}
+
 std::vector<std::uint8_t> EmulatedEzUsb::Eeprom() const {
   std::lock_guard<std::mutex> lock(emulation_->mutex);
   return emulation_->eeprom;

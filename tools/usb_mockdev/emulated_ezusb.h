@@ -91,6 +91,9 @@ class UsbTestbed {
   // Unplugs the device: taken out of the test bed's sysfs (listed no more), its node's
   // requests no longer answered.
   void RemoveDevice(EmulatedEzUsb& device);
+  // Tells the test bed's udev listeners (libusb's hot-plug monitor among them) that the device
+  // came ("add") or is going ("remove", sent before RemoveDevice), as the kernel does.
+  void Announce(const EmulatedEzUsb& device, const char* action);
 
   // A child process sees the test bed, and its device nodes' requests reach the emulated
   // devices of this process, when it runs under umockdev-wrapper with UMOCKDEV_DIR naming the

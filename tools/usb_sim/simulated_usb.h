@@ -29,6 +29,7 @@
 
 #include "platform/usb_driver_io.h"
 #include "platform/usb_driver_requests.h"
+#include "platform/usb_hotplug.h"
 
 namespace flashwright::usbsim {
 
@@ -140,6 +141,10 @@ class SimulatedUsbBus : public platform::UsbDriverIo {
   // as the bus.
   SimulatedUsbDevice& AddDevice(Driver driver, std::uint16_t index, DeviceProfile profile = {});
   SimulatedUsbDevice* Device(Driver driver, std::uint16_t index);
+
+  // The bus's hot-plug notices: a device added, and a device unplugged (on demand or by an
+  // injected failure), is announced to every registration from the thread that did it.
+  platform::UsbHotplugSource& Hotplug();
 
   // CyUSB control transfers normally end from the simulator's own thread after the device has
   // answered (the caller sees kErrorIoPending and waits); with this set they end at once.

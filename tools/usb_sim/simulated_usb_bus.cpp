@@ -43,6 +43,15 @@ std::string MemberPath(const DeviceProfile& profile, std::uint16_t index) {
 }  // namespace
 
 struct SimulatedUsbBus::Impl {
+  class HotplugSource : public platform::UsbHotplugSource {
+   public:
+    std::unique_ptr<platform::UsbHotplugRegistration> Register(
+        platform::UsbHotplugFunction notice) override {
+      return listeners.Add(std::move(notice));
+    }
+    platform::UsbHotplugListeners listeners;
+  };
+
   struct Handle {
     Driver driver = Driver::kCyUsb;
     std::uint16_t index = 0;
@@ -60,6 +69,7 @@ struct SimulatedUsbBus::Impl {
   std::vector<std::unique_ptr<SimulatedUsbDevice>> replaced;
   std::map<DriverHandle, Handle> handles;
   DriverHandle next_handle = 0x100;
+  HotplugSource hotplug;
   // Declared after the devices so that it goes first: what is still pending ends (cancelled)
   // and the simulator thread is joined while the devices exist.
   PendingTransfers pending;
@@ -72,18 +82,29 @@ SimulatedUsbBus::~SimulatedUsbBus() = default;
 
 SimulatedUsbDevice& SimulatedUsbBus::AddDevice(Driver driver, std::uint16_t index,
                                                DeviceProfile profile) {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
-  auto& slot = impl_->DevicesOf(driver)[index];
-  if (slot != nullptr) {
-    slot->Unplug();
-    impl_->replaced.push_back(std::move(slot));
+  SimulatedUsbDevice* added = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    auto& slot = impl_->DevicesOf(driver)[index];
+    if (slot != nullptr) {
+      slot->Unplug();
+      impl_->replaced.push_back(std::move(slot));
+    }
+    slot = std::make_unique<SimulatedUsbDevice>(driver, std::move(profile));
+    DeviceFirmware* firmware = slot->state_.get();
+    PendingTransfers* pending = &impl_->pending;
+    platform::UsbHotplugListeners* listeners = &impl_->hotplug.listeners;
+    firmware->SetUnplugNotice([pending, firmware, listeners] {
+      pending->DeviceGone(firmware);
+      listeners->Announce();
+    });
+    added = slot.get();
   }
-  slot = std::make_unique<SimulatedUsbDevice>(driver, std::move(profile));
-  DeviceFirmware* firmware = slot->state_.get();
-  PendingTransfers* pending = &impl_->pending;
-  firmware->SetUnplugNotice([pending, firmware] { pending->DeviceGone(firmware); });
-  return *slot;
+  impl_->hotplug.listeners.Announce();
+  return *added;
 }
+
+platform::UsbHotplugSource& SimulatedUsbBus::Hotplug() { return impl_->hotplug; }
 
 SimulatedUsbDevice* SimulatedUsbBus::Device(Driver driver, std::uint16_t index) {
   std::lock_guard<std::mutex> lock(impl_->mutex);

@@ -1,6 +1,7 @@
 #include "tools/usb_sim_cli/sim_description.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -169,6 +170,24 @@ bool ParseSimDescription(const std::string& text, std::vector<SimDeviceDescripti
   return true;
 }
 
+bool LoadSimDescriptionFromEnvironment(std::vector<SimDeviceDescription>* devices,
+                                       std::string* error) {
+  devices->clear();
+  const char* path = std::getenv("FLASHWRIGHT_USBSIM");
+  if (path == nullptr || *path == '\0') return true;
+  std::ifstream file(path);
+  if (!file) {
+    *error = std::string("cannot read ") + path;
+    return false;
+  }
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (!ParseSimDescription(text, devices, error)) {
+    *error = std::string(path) + ", " + *error;
+    return false;
+  }
+  return true;
+}
+
 bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedUsbBus* bus,
                      std::string* error) {
   for (const SimDeviceDescription& description : devices) {
@@ -240,6 +259,22 @@ bool SaveSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedU
     }
   }
   return true;
+}
+
+int RunOnSimulatedDevices(const char* program, const std::function<int(SimulatedUsbBus&)>& run) {
+  constexpr int kExitBadDescription = 78;
+  std::vector<SimDeviceDescription> devices;
+  std::string error;
+  int status = 0;
+  if (LoadSimDescriptionFromEnvironment(&devices, &error)) {
+    SimulatedUsbBus bus;
+    if (SetUpSimDevices(devices, &bus, &error)) {
+      status = run(bus);
+      if (SaveSimDevices(devices, &bus, &error)) return status;
+    }
+  }
+  std::fprintf(stderr, "%s: %s\n", program, error.c_str());
+  return kExitBadDescription;
 }
 
 }  // namespace flashwright::usbsim

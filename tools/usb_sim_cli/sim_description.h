@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ struct SimDeviceDescription {
 bool ParseSimDescription(const std::string& text, std::vector<SimDeviceDescription>* devices,
                          std::string* error);
 
+// Reads the description file that the environment variable FLASHWRIGHT_USBSIM names; no
+// devices when it is not set. False with `error` when the file cannot be read or parsed.
+bool LoadSimDescriptionFromEnvironment(std::vector<SimDeviceDescription>* devices,
+                                       std::string* error);
+
 // Puts the described devices on `bus`: identity, EEPROM contents from their files, failures.
 // False with `error` when an EEPROM file cannot be read or is larger than the EEPROM.
 bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedUsbBus* bus,
@@ -68,5 +74,11 @@ bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, Simulated
 // Writes every device's EEPROM and counters back to the files the description names.
 bool SaveSimDevices(const std::vector<SimDeviceDescription>& devices, SimulatedUsbBus* bus,
                     std::string* error);
+
+// The programs on simulated devices: sets up the devices that FLASHWRIGHT_USBSIM describes on a
+// bus of their own, runs `run` with it and writes the devices back when it has returned. A
+// description that cannot be read, set up or saved is told on standard error after `program`
+// and ends with status 78 (sysexits' EX_CONFIG).
+int RunOnSimulatedDevices(const char* program, const std::function<int(SimulatedUsbBus&)>& run);
 
 }  // namespace flashwright::usbsim

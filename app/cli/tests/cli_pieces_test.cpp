@@ -4,7 +4,7 @@
 
 #include "app/cli/cli_arguments.h"
 #include "app/cli/event_output.h"
-#include "app/cli/progress_status.h"
+#include "reader_update/run_progress_text.h"
 
 namespace flashwright::cli {
 namespace {

@@ -11,10 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/program_folder.h"
-#include "app/usb_view_placeholder.h"
+#include "platform/installed_program_folder.h"
 #include "windowing/key_state.h"
 #include "reader_update/kindler_view.h"
+#include "usb_update/ezusb_fw_update_view.h"
+#include "usb_update/usb_compatibility.h"
 #include "reader_update/reader_view_state.h"
 
 namespace flashwright::test {
@@ -55,8 +56,10 @@ AppHarness::AppHarness()
     : sysfs_env_("FLASHWRIGHT_SYSFS", sysfs_.path().c_str()),
       wine_env_("WINEPREFIX", wine_.path().c_str()) {
   std::filesystem::create_directories(FirmwareFolder());
-  SetInstalledProgramFolderForTesting(program_.path());
+  platform::SetInstalledProgramFolderForTesting(program_.path());
   ResetReaderViewStateForTesting();
+  ResetDeviceNoticeReportForTesting();
+  SetAllowNonMatchingDevices(false);
   ui::SetMessageBoxHandler([this](const ui::MessageBoxRequest& request) {
     boxes.push_back(request);
     if (!answers.empty()) {
@@ -79,7 +82,7 @@ AppHarness::~AppHarness() {
   ui::SetMessageBoxHandler(nullptr);
   ui::SetFolderBrowserHandler(nullptr);
   ui::SetControlKeySourceForTesting(nullptr);
-  SetInstalledProgramFolderForTesting(std::string());
+  platform::SetInstalledProgramFolderForTesting(std::string());
   ResetReaderViewStateForTesting();
   readers_.clear();
 }
@@ -91,6 +94,12 @@ bool AppHarness::AddImage(const std::string& base_name, std::size_t size,
 
 bool AppHarness::AddFile(const std::string& name, const std::string& contents) {
   return WriteFile(FirmwareFolder() + "/" + name, contents);
+}
+
+bool AppHarness::AddUsbImage(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  std::filesystem::create_directories(UsbFirmwareFolder());
+  return WriteFile(UsbFirmwareFolder() + "/" + name + ".bin",
+                   std::string(bytes.begin(), bytes.end()));
 }
 
 bool AppHarness::ConfigurePortInRegistry(int port) {
@@ -114,7 +123,7 @@ bool AppHarness::Start(const std::vector<std::string>& arguments) {
   app_->SetViewFactory(ui::ViewKind::kReader,
                        [](QWidget* parent) { return new CKindlerView(parent); });
   app_->SetViewFactory(ui::ViewKind::kUsb,
-                       [](QWidget* parent) { return new CUsbViewPlaceholder(parent); });
+                       [](QWidget* parent) { return new CEZUSBFWUpdateView(parent); });
   if (!app_->InitInstance(arguments)) return false;
   QCoreApplication::processEvents();
   return true;

@@ -16,8 +16,11 @@
 #include "app/main_frame.h"
 #include "windowing/folder_browser.h"
 #include "windowing/message_box.h"
+#include "platform/usb_driver_io.h"
+#include "platform/usb_hotplug.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"
+#include "tools/usb_sim/simulated_usb.h"
 
 namespace flashwright::test {
 
@@ -36,6 +39,9 @@ class AppHarness {
 
   std::string FirmwareFolder() const { return program_.path() + "/firmware"; }
   std::string ProgramFolder() const { return program_.path(); }
+  // The USB firmware folder beside the program; it does not exist until an image is added.
+  std::string UsbFirmwareFolder() const { return program_.path() + "/ezusb_fw"; }
+  bool AddUsbImage(const std::string& name, const std::vector<std::uint8_t>& bytes);
   bool AddImage(const std::string& base_name, std::size_t size = 512,
                 std::uint8_t descriptor = 0x40);
   bool AddFile(const std::string& name, const std::string& contents);
@@ -79,6 +85,10 @@ class AppHarness {
   std::string folder_path;
   bool control_held = false;
 
+  // The USB devices the program sees: simulated, with the bus's hot-plug notices (none at
+  // first).
+  usbsim::SimulatedUsbBus usb_bus;
+
  private:
   TempDir program_;
   TempDir sysfs_;
@@ -86,6 +96,8 @@ class AppHarness {
   ScopedPortDir ports_;
   ScopedEnv sysfs_env_;
   ScopedEnv wine_env_;
+  platform::ScopedUsbDriverIo usb_io_{&usb_bus};
+  platform::ScopedUsbHotplugSource usb_hotplug_{&usb_bus.Hotplug()};
   std::vector<std::unique_ptr<sim::ReaderSimulator>> readers_;
   std::unique_ptr<CKindlerApp> app_;
 };

@@ -1,0 +1,214 @@
+#!/usr/bin/env bash
+# The Windows build under Wine against the reader simulator of the Linux build.
+#   tools/wine/wine-tests.sh <Linux build folder> <Windows build folder>
+# One fresh Wine prefix for the whole run; reader-sim on pseudo-terminals linked in as COM ports
+# under dosdevices. Wine programs write to files, never to pipes: Wine's helper processes
+# inherit a parent's pipes and keep them open.
+set -euo pipefail
+linux_build=$(cd "$1" && pwd)
+win_build=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+sim=$linux_build/tools/reader_sim/reader-sim
+cli=$win_build/app/flashwright-cli.exe
+
+work=$(mktemp -d /tmp/flashwright-wine.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+sims=()
+failures=0
+cleanup() {
+  local pid
+  for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${sims[@]}"; do wait "$pid" 2>/dev/null || true; done
+  wineserver -k 2>/dev/null || true
+  if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
+}
+trap cleanup EXIT
+
+pass() { echo "  ok   $*"; }
+fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
+check() { # check <description> <command...>
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# Runs a Windows program: wine_run <output file> <program> [arguments...]; the status is kept in
+# $status, the output (line ends as Linux writes them) in the file.
+wine_run() {
+  local out=$1; shift
+  set +e
+  timeout 120 wine "$@" </dev/null >"$out.raw" 2>&1
+  status=$?
+  set -e
+  tr -d '\r' <"$out.raw" >"$out"
+}
+
+# Starts reader-sim as COM<n> of the prefix: start_sim <n> [reader-sim options...]
+start_sim() {
+  local com=$1; shift
+  "$sim" --port-dir "$work/ports" --com "$com" \
+    --link-target "$WINEPREFIX/dosdevices/com$com" "$@" >"$work/sim$com.log" 2>&1 &
+  sims+=($!)
+  local tries=0
+  until [ -L "$WINEPREFIX/dosdevices/com$com" ]; do
+    tries=$((tries + 1))
+    [ $tries -lt 100 ] || { echo "reader-sim did not come up on COM$com"; cat "$work/sim$com.log"; exit 1; }
+    sleep 0.05
+  done
+}
+stop_sim() { # stop_sim <pid>: SIGTERM, then wait (the simulator writes its --hex-out then)
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
+echo "== Wine prefix"
+mkdir -p "$WINEPREFIX" "$work/ports"
+wineserver -p >"$work/wineserver.log" 2>&1
+wineboot -i >"$work/wineboot.log" 2>&1
+# Only the simulators are COM ports (Wine maps the first serial ports of the machine).
+rm -f "$WINEPREFIX"/dosdevices/com*
+
+# An image the simulator's default reader takes (bootloader 2.03, platform 0).
+firmware=$work/firmware
+mkdir -p "$firmware"
+srec_cat -generate 0 8 -repeat-data 0x00 0xF0 0x0C 0xEF 0x00 0xF0 0x40 0x00 \
+  -generate 8 0x1000 -repeat-string "Flashwright sample reader firmware. " \
+  -o "$firmware/Reader_4_242_1.hex" -intel -output_block_size=16 -disable=exec-start-address
+
+same_image() { # same_image <hex file> <hex file>: the same bytes at the same addresses
+  srec_cmp "$1" -intel "$2" -intel >/dev/null 2>&1
+}
+
+echo "== reader link under Wine (COM3 reader, COM4 silent reader, COM7 missing)"
+start_sim 3
+start_sim 4 --fault no-answer
+FLASHWRIGHT_WINE_COM=3 FLASHWRIGHT_WINE_SILENT_COM=4 FLASHWRIGHT_WINE_MISSING_COM=7 \
+  wine_run "$work/link.txt" "$win_build/tools/wine/wine_link_test.exe"
+if [ $status -eq 0 ]; then pass "wine_link_test ($(grep -c '^\[       OK' "$work/link.txt") cases)"
+else cat "$work/link.txt"; fail "wine_link_test"; fi
+
+echo "== the Qt-free test programs under Wine"
+set +e
+(cd "$win_build" && ctest -j2 --output-on-failure >"$work/ctest.txt" 2>&1)
+ctest_status=$?
+set -e
+if [ $ctest_status -eq 0 ]; then pass "$(grep 'tests passed' "$work/ctest.txt")"
+else cat "$work/ctest.txt"; fail "ctest in $win_build"; fi
+
+echo "== flashwright-cli.exe"
+wine_run "$work/info.txt" "$cli" info --port 3
+check "info on COM3 shows the simulated reader" grep -q "4.241.8" "$work/info.txt"
+wine_run "$work/info-missing.txt" "$cli" info --port 12
+check "info on a missing port fails (status $status)" test $status -eq 3
+# The same words as the Linux build, which sees the same simulators through the port folder.
+same_as_linux() { # same_as_linux <Wine output> <flashwright-cli arguments...>
+  local out=$1; shift
+  FLASHWRIGHT_PORT_DIR=$work/ports "$linux_build/app/flashwright-cli" "$@" >"$out.linux" 2>&1 || true
+  if diff -u "$out.linux" "$out" >"$out.diff"; then return 0; fi
+  cat "$out.diff"
+  return 1
+}
+check "info on COM3 says what the Linux build says" same_as_linux "$work/info.txt" info --port 3
+check "info on a missing port says what the Linux build says" \
+  same_as_linux "$work/info-missing.txt" info --port 12
+wine_run "$work/usb.txt" "$cli" usb list
+check "usb list says it is not available (status $status)" \
+  grep -q "not available in this build" "$work/usb.txt"
+
+# A full update: the simulator's copy of the image equals the file.
+stop_sim "${sims[0]}"
+start_sim 3 --hex-out "$work/written.hex"
+wine_run "$work/update.txt" "$cli" update --port 3 --firmware-dir "Z:$firmware" \
+  --firmware Reader_4_242_1 --tag-types none
+check "update succeeds (status $status)" test $status -eq 0
+stop_sim "${sims[-1]}"
+check "the reader holds the image that was sent" same_image "$work/written.hex" "$firmware/Reader_4_242_1.hex"
+
+# The line hangs up in the middle of the download; a recover run then completes it.
+start_sim 3 --hang-up-after-records 40 --hex-out "$work/recovered.hex"
+wine_run "$work/hangup.txt" "$cli" update --port 3 --firmware-dir "Z:$firmware" \
+  --firmware Reader_4_242_1 --tag-types none
+check "a hang-up mid-download fails the update (status $status)" test $status -ne 0
+check "and says so" grep -qi "error" "$work/hangup.txt"
+wine_run "$work/recover.txt" "$cli" update --recover --port 3 --firmware-dir "Z:$firmware" \
+  --firmware Reader_4_242_1 --tag-types none
+check "the recover run succeeds (status $status)" test $status -eq 0
+stop_sim "${sims[-1]}"
+check "after recovery the reader holds the image" same_image "$work/recovered.hex" "$firmware/Reader_4_242_1.hex"
+
+echo "== the sibling product's configuration"
+start_sim 5
+ravelin_xml="$WINEPREFIX/drive_c/ProgramData/Halvern/Common/Ravelin"
+mkdir -p "$ravelin_xml"
+discovery() { # discovery <name>: the port and source flashwright-cli.exe ports finds
+  wine_run "$work/$1.txt" "$cli" --json ports
+  python3 - "$work/$1.txt" <<'PY'
+import json, sys
+for line in open(sys.argv[1]):
+    line = line.strip()
+    if not line.startswith("{"):
+        continue
+    event = json.loads(line)
+    if event.get("event") == "discovery":
+        print(f'{event["port"]}|{event["source"]}|{event["result"]}')
+PY
+}
+cat >"$ravelin_xml/1.00.xml" <<'XML'
+<?xml version="1.0"?>
+<config><values><value name="ReaderType" dw="1"/><value name="ConnectMethod" dw="1"/>
+<value name="Port" dw="5"/></values></config>
+XML
+check "the XML file names COM5" test "$(discovery xml)" = "5|Ravelin Xml|0"
+echo "this is < not XML" >"$ravelin_xml/1.00.xml"
+cat >"$work/ravelin.reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\Folio Systems\Common\Ravelin\1.00]
+"Port"=dword:00000005
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\Folio Systems\Common\Ravelin\2.00]
+"Port"=hex:05,00,00,00,00,00,00,00
+REG
+wine_run "$work/regedit.txt" regedit /S "Z:$work/ravelin.reg"
+check "a file that is not XML passes on to the registry, whose 8-byte value is passed over" \
+  test "$(discovery registry)" = "5|Ravelin Reg 1.00|0"
+cat >"$work/ravelin2.reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Orvane\Folio Systems\Common\Ravelin\1.00]
+"Port"="5"
+REG
+wine_run "$work/regedit2.txt" regedit /S "Z:$work/ravelin2.reg"
+check "a string value is taken as its first four bytes, as on Linux: \"5\" is port 53" \
+  test "$(discovery registry-string)" = "53|Ravelin Reg 1.00|-9"
+
+echo "== installer"
+mkdir -p "$work/usb_fw"
+makensis -V2 -DBUILD_DIR="$win_build" -DFIRMWARE_DIR="$firmware" -DUSB_FIRMWARE_DIR="$work/usb_fw" \
+  -DOUT_FILE="$work/flashwright-setup.exe" "$root/installer/flashwright.nsi" >"$work/makensis.txt"
+wine_run "$work/install.txt" "$work/flashwright-setup.exe" /S '/D=C:\Flashwright'
+log="$WINEPREFIX/drive_c/Flashwright/detect-reader.log"
+check "silent install (status $status)" test $status -eq 0
+check "installed files" test -f "$WINEPREFIX/drive_c/Flashwright/flashwright-cli.exe" \
+  -a -f "$WINEPREFIX/drive_c/Flashwright/readerprobe.dll" \
+  -a -f "$WINEPREFIX/drive_c/Flashwright/firmware/Reader_4_242_1.hex"
+expected=$(printf '1:0\r\n2:0\r\n3:No device!\r\n4:NA\r\n5:0\r\n')
+check "no USB reader: pushes 0, 0, No device!, NA, 0" test "$(cat "$log")" = "$expected"
+
+makensis -V2 -DBUILD_DIR="$win_build" -DPLUGIN_DIR="$win_build/tools/wine/fake_setup" \
+  -DFIRMWARE_DIR="$firmware" -DUSB_FIRMWARE_DIR="$work/usb_fw" \
+  -DOUT_FILE="$work/flashwright-setup-reader.exe" "$root/installer/flashwright.nsi" >>"$work/makensis.txt"
+start_sim 6 --bootloader 0204 --power-class 1 --power-level 2
+FLASHWRIGHT_FAKE_READER_COM=6 wine_run "$work/install2.txt" "$work/flashwright-setup-reader.exe" \
+  /S '/D=C:\FlashwrightReader'
+log="$WINEPREFIX/drive_c/FlashwrightReader/detect-reader.log"
+expected=$(printf '1:1\r\n2:6\r\n3:4.241.8*\r\nBootloader:2.04\r\nPlatform:520/530\r\n4:200mW\r\n5:42418\r\n')
+check "USB reader on COM6: its port, version text, power text and version number" \
+  test "$(cat "$log")" = "$expected"
+[ "$(cat "$log")" = "$expected" ] || cat -A "$log"
+
+if [ $failures -ne 0 ]; then
+  echo "== $failures Wine check(s) failed; the work folder was $work"
+  exit 1
+fi
+echo "== all Wine checks passed"
