@@ -41,10 +41,5 @@ if(FLASHWRIGHT_GUI)
 endif()
 
 if(FLASHWRIGHT_GUI)
-  # Runs the real program inside widget tests, against simulated readers.
-  add_library(fw_app_test_harness STATIC tests/support/app_harness.cpp)
-  target_link_libraries(fw_app_test_harness PUBLIC fw_app_shell fw_reader_update_view
-                        fw_usb_update_view fw_reader_sim fw_usb_sim fw_test_support Qt6::Test)
-
   fw_add_qtest(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
 endif()

@@ -1,5 +1,7 @@
 #include "app/kindler_app.h"
 
+#include <cstdlib>
+
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/command_line_info.h"
@@ -11,6 +13,7 @@
 #include "windowing/modal_dialog.h"
 #include "discovery/find_reader.h"
 #include "reader_update/firmware_folder.h"
+#include "reader_update/update_workers.h"
 
 namespace flashwright {
 
@@ -79,6 +82,9 @@ bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
 int CKindlerApp::ExitInstance() {
   frame_.reset();
   document_.reset();
+  // No update worker may outlive the program's state: a run still going stops after the
+  // record it is sending and is waited for (its last notices find no view and are freed).
+  EndUpdateWorkersForExit(EXIT_FAILURE);
   return 0;
 }
 

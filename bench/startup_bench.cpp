@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 #include "reader_update/download_engine.h"
 #include "tools/test_support/test_support.h"
 #include "windowing/qt_post_target.h"

@@ -6,13 +6,13 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextCursor>
 #include <QTextEdit>
 
 #include "app/command_ids.h"
 #include "app/shell_services.h"
 #include "app/string_table.h"
 #include "windowing/message_box.h"
+#include "windowing/message_pane.h"
 #include "windowing/qt_post_target.h"
 #include "platform/port_map.h"
 #include "platform/text_case.h"
@@ -259,25 +259,12 @@ void CKindlerView::EnableResetControls(bool ready) {
   reset_button_->setEnabled(allowed && reset_selection_ != 0);
 }
 
-void CKindlerView::ShowMessage(const std::string& text, MessageKind kind, bool redraw_now) {
-  message_pane_->clear();
-  QPalette palette = message_pane_->palette();
-  QColor background = palette.color(QPalette::Button);
-  if (kind == MessageKind::Error) background = QColor(192, 0, 0);
-  if (kind == MessageKind::Success) background = QColor(0, 192, 0);
-  palette.setColor(QPalette::Base, background);
-  message_pane_->setPalette(palette);
+static_assert(static_cast<int>(MessageKind::Information) == static_cast<int>(ui::PaneKind::kNeutral) &&
+              static_cast<int>(MessageKind::Error) == static_cast<int>(ui::PaneKind::kError) &&
+              static_cast<int>(MessageKind::Success) == static_cast<int>(ui::PaneKind::kSuccess));
 
-  QTextCursor cursor = message_pane_->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  QTextCharFormat format;
-  format.setFontWeight(kind == MessageKind::Error || kind == MessageKind::Success ? QFont::Bold
-                                                                       : QFont::Normal);
-  format.setForeground(QColor(0, 0, 0));
-  cursor.setCharFormat(format);
-  cursor.insertText(QString::fromStdString(ui::ToWidgetLineBreaks(text)), format);
-  message_pane_->setTextCursor(cursor);
-  if (redraw_now) message_pane_->repaint();
+void CKindlerView::ShowMessage(const std::string& text, MessageKind kind, bool redraw_now) {
+  ui::ShowPaneMessage(message_pane_, text, static_cast<ui::PaneKind>(kind), redraw_now);
 }
 
 void CKindlerView::ShowProgress(int position, const std::string* text, bool redraw_now) {

@@ -173,7 +173,8 @@ int StartUpdateWorker(std::unique_ptr<UpdateJob> job) {
   job->failed_in_check = true;
   job->phase = kPhasePortNotOpen;
   job->line = 0;
-  PostRecord(job->target, UpdateCompleteMessage(), std::unique_ptr<PostedRecord>(job.release()));
+  const TargetHandle target = job->target;
+  PostRecord(target, UpdateCompleteMessage(), std::unique_ptr<PostedRecord>(job.release()));
   return code;
 }
 

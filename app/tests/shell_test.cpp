@@ -11,7 +11,7 @@
 #include "app/command_ids.h"
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 #include "windowing/device_change.h"
 #include "windowing/modal_dialog.h"
 #include "reader_update/kindler_view.h"

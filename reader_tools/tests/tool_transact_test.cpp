@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 
+#include "reader_link/frame.h"
 #include "reader_link/transport.h"
 #include "reader_tools/portal_afi.h"
 #include "reader_tools/tag_reads.h"
@@ -83,6 +84,43 @@ TEST_F(ToolTransactTest, AParserNeverSatisfiedStopsAtTheLongestFrameWithMinus4) 
       5000);
   EXPECT_EQ(result, RxOverflow);
   EXPECT_EQ(largest_seen, kMaxToolReplyBytes);
+}
+
+// The reply is taken from the first byte received: bytes before the start byte are not
+// skipped. Three zero bytes read as a D5 header of length 0 whose echo (byte 5) is not the
+// request's command, so the reply is complete and unexpected at once.
+TEST_F(ToolTransactTest, BytesBeforeTheStartByteMakeTheReplyUnexpected) {
+  std::uint8_t frame[8] = {0xD6, 0, 0, kCommandReadPortalAfi, 0x00, 0x5A};
+  BuildFrame(0xD6, 5, frame);
+  std::vector<std::uint8_t> reply = {0x00, 0x00, 0x00};
+  reply.insert(reply.end(), frame, frame + sizeof frame);
+  reader_.SetReplyOverride(kCommandReadPortalAfi, reply);
+  std::uint8_t afi = 0x11;
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), UnexpectedReply);
+  EXPECT_EQ(afi, 0x11);
+
+  // The same reply without the leading bytes is read.
+  reader_.SetReplyOverride(kCommandReadPortalAfi, std::vector<std::uint8_t>(frame, frame + 8));
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), 0);
+  EXPECT_EQ(afi, 0x5A);
+}
+
+// "Just over 500 ms" (250 for a block read): never much more.
+TEST_F(ToolTransactTest, ASilentReaderTimesOutJustAfterTheLimit) {
+  reader_.SetFault(sim::SimFault::NoAnswer);
+  std::uint8_t afi = 0;
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), Timeout);
+  auto waited = std::chrono::steady_clock::now() - started;
+  EXPECT_GT(waited, std::chrono::milliseconds(500));
+  EXPECT_LT(waited, std::chrono::milliseconds(500) + test::kTimeLimitOverrun);
+
+  std::string block;
+  started = std::chrono::steady_clock::now();
+  EXPECT_EQ(ReadBlock0(kD6Reader, false, "E004010012345678", &block), Timeout);
+  waited = std::chrono::steady_clock::now() - started;
+  EXPECT_GT(waited, std::chrono::milliseconds(250));
+  EXPECT_LT(waited, std::chrono::milliseconds(250) + test::kTimeLimitOverrun);
 }
 
 }  // namespace

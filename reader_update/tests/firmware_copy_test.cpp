@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "app/command_ids.h"
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 #include "reader_update/firmware_copy.h"
 
 using flashwright::test::AppHarness;

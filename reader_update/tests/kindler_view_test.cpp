@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "app/command_ids.h"
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 #include "reader_update/kindler_view.h"
 
 using flashwright::test::AppHarness;

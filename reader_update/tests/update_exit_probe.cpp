@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
   }
   SetFirmwareFolder(argv[1]);
   const bool explicit_exit = std::strcmp(argv[4], "explicit") == 0;
-  auto* target = new ExitTarget(static_cast<std::uint32_t>(std::atoi(argv[5])));
+  const auto line = static_cast<std::uint32_t>(std::atoi(argv[5]));
+  static ExitTarget* const target = new ExitTarget(line);
   const TargetHandle handle = RegisterPostTarget(target);
 
   auto job = std::make_unique<UpdateJob>();

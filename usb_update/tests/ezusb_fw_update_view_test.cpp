@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "app/command_ids.h"
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_compatibility.h"
 #include "usb_update/usb_update_engine.h"

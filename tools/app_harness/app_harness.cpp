@@ -1,4 +1,4 @@
-#include "app/tests/support/app_harness.h"
+#include "tools/app_harness/app_harness.h"
 
 #include <QCoreApplication>
 #include <QAbstractButton>
