@@ -22,6 +22,7 @@
 #include "reader_tools/tool_opener.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/reader_information.h"
+#include "reader_update/reader_prompt.h"
 #include "reader_update/tool_reader.h"
 #include "reader_update/reader_update_form.h"
 #include "reader_update/reader_view_state.h"
@@ -189,66 +190,25 @@ std::string CKindlerView::ComposeMessage(int id, int port, std::uint32_t version
 MessageFields CKindlerView::Fields() const { return MessageFields{FirmwareFolder(), ViewSuffix()}; }
 
 void CKindlerView::RefreshPrompt() {
-  bool ready = true;
-  MessageKind kind = MessageKind::Information;
-  std::string text;
-  auto add = [&text](const std::string& message) {
-    if (!text.empty()) text += kLineBreak;
-    text += message;
-  };
-
-  const int port = SelectedPort();
+  ReaderPromptInput input;
+  input.port = SelectedPort();
   std::string base_name;
   bool is_package = false;
-  const bool have_firmware = SelectedFirmware(&base_name, &is_package);
-
+  input.have_firmware = SelectedFirmware(&base_name, &is_package);
+  input.firmware_listed = firmware_selector_->count() > 0;
+  input.recover_mode = RecoverMode();
+  input.version = version_;
   std::int32_t wanted_port = 0;
-  if (port < 0 && App().GetPortOption(&wanted_port)) {
-    add(ComposeMessage(IDS_PORT_DOES_NOT_EXIST, wanted_port, 0, std::string()));
-    kind = MessageKind::Error;
-    ready = false;
-  }
-  if (!have_firmware) {
-    std::string wanted_firmware;
-    if (App().GetReaderFirmwareOption(&wanted_firmware)) {
-      add(ComposeMessage(IDS_FIRMWARE_FILE_NOT_FOUND, 0, 0, wanted_firmware));
-      kind = MessageKind::Error;
-      ready = false;
-    } else if (firmware_selector_->count() == 0) {
-      add(ComposeMessage(IDS_NO_FIRMWARE_FILES, 0, 0, std::string()));
-      kind = MessageKind::Error;
-      ready = false;
-    }
-  }
-  if (kind != MessageKind::Error) {
-    if (port < 0 || (port == 0 && RecoverMode())) {
-      add(ComposeMessage(IDS_SELECT_PORT, 0, 0, std::string()));
-      ready = false;
-    }
-    if (!have_firmware) {
-      add(ComposeMessage(IDS_SELECT_FIRMWARE, 0, 0, std::string()));
-      ready = false;
-    }
-  }
-  if (ready && !RecoverMode() && port > 0) {
-    if (version_ != 0) {
-      const int gate = App().CheckReaderVersion(version_);
-      if (gate != 0) {
-        add(ComposeMessage(gate < 0 ? IDS_CANNOT_UPDATE_VERSION : IDS_UPDATE_NOT_ALLOWED, port,
-                           version_, std::string()));
-        kind = MessageKind::Error;
-        ready = false;
-      }
-    } else {
-      add(ComposeMessage(IDS_NO_READER_ON_PORT, port, 0, std::string()));
-      ready = false;
-    }
-  }
-  if (ready) add(LoadString(IDS_PRESS_BEGIN_UPDATE));
+  if (App().GetPortOption(&wanted_port)) input.wanted_port = wanted_port;
+  std::string wanted_firmware;
+  if (App().GetReaderFirmwareOption(&wanted_firmware)) input.wanted_firmware = wanted_firmware;
 
-  ShowMessage(text, kind, false);
-  begin_button_->setEnabled(ready);
-  EnableResetControls(ready);
+  const ReaderPrompt prompt = ComposeReaderPrompt(
+      input, [this](std::uint32_t version) { return App().CheckReaderVersion(version); },
+      Fields());
+  ShowMessage(prompt.text, prompt.kind, false);
+  begin_button_->setEnabled(prompt.ready);
+  EnableResetControls(prompt.ready);
 }
 
 void CKindlerView::EnableResetControls(bool ready) {

@@ -4,6 +4,7 @@
 add_library(fw_reader_run_control STATIC
   begin_update.cpp
   reader_information.cpp
+  reader_prompt.cpp
   reader_reset.cpp
   run_discovery.cpp
   tool_reader.cpp
@@ -19,4 +20,9 @@ if(TARGET fw_test_support AND TARGET fw_reader_sim)
     SOURCES tests/run_control_test.cpp
     LIBS fw_reader_run_control fw_reader_sim fw_test_support fw_fake_sysfs)
   set_target_properties(run_control_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+endif()
+
+fw_add_test(reader_prompt_test SOURCES tests/reader_prompt_test.cpp LIBS fw_reader_run_control)
+if(TARGET reader_prompt_test)
+  set_target_properties(reader_prompt_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 endif()
