@@ -123,7 +123,27 @@ class ScreenshotHook : public QObject {
       return false;
     }
     if (blank) failed_ = true;
+    SavePaneText(name);
     return !blank;
+  }
+
+  // Beside each picture, the text of the shown view's message pane (one of the two panes
+  // exists at a time), so that scripts can check what the window says.
+  void SavePaneText(const char* name) {
+    QTextEdit* pane = frame_->findChild<QTextEdit*>("1000");
+    if (!pane) pane = frame_->findChild<QTextEdit*>("1026");
+    if (!pane) return;
+    const std::string path = folder_ + "/" + name + ".txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+      std::fprintf(stderr, "screenshots: cannot write %s\n", path.c_str());
+      failed_ = true;
+      return;
+    }
+    const QByteArray text = pane->toPlainText().toUtf8();
+    const bool written = std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()),
+                                     file) == static_cast<std::size_t>(text.size());
+    if (std::fclose(file) != 0 || !written) failed_ = true;
   }
 
   void Finish(int code) {

@@ -13,6 +13,7 @@
 //                                      quarter, success.png (or failure.png) at the end
 //   FLASHWRIGHT_SCREENSHOT_RUN=usb     the USB view as it starts, with a device in its list:
 //                                      usb.png
+// Beside each picture <name>.png the text of the view's message pane is saved as <name>.txt.
 // The program's exit code is then 0 only when every picture was taken and none is blank.
 #pragma once
 

@@ -29,8 +29,9 @@ fi
 simulator=$build/tools/reader_sim/reader-sim
 probe_host=$build/tools/readerprobe_host/readerprobe-host
 build_cli=$build/app/flashwright-cli
+build_gui=$build/app/flashwright
 sample=$(ls "$build"/app/firmware/*.hex 2>/dev/null | head -n 1 || true)
-for needed in "$simulator" "$probe_host" "$build_cli" "$sample"; do
+for needed in "$simulator" "$probe_host" "$build_cli" "$build_gui" "$sample"; do
   [ -n "$needed" ] && [ -e "$needed" ] || { echo "FAIL: not built: ${needed:-sample image}" >&2; exit 1; }
 done
 
@@ -113,6 +114,8 @@ grep -q 'reader-sim:' "$work/sim.log" || { cat "$work/sim.log" >&2; echo "FAIL: 
 
 # The build-folder program, alone in a folder of its own (so with no firmware folder beside it).
 cp "$build_cli" "$work/bare/flashwright-cli"
+cp "$build_gui" "$work/bare/flashwright"
+chmod 0755 "$work" "$work/bare"
 
 # compare_no_firmware <case> [setpriv arguments]: both programs fail alike on the folder.
 compare_no_firmware() {
@@ -142,6 +145,38 @@ compare_no_firmware() {
       "$work/usb.err" || fail "$case: usb update does not name its firmware folder"
 }
 
+# pane_says <case> [setpriv arguments]: the reader view of the installed window and of the
+# build-folder window, each started with its firmware folder as the case left it, say the same
+# in their message panes: that there are no firmware files in the folder they name.
+pane_says() {
+  local case=$1; shift
+  local run=()
+  [ $# -eq 0 ] || run=(setpriv "$@" --)
+  local which program
+  for which in installed build; do
+    program=flashwright
+    [ "$which" = installed ] || program=$work/bare/flashwright
+    rm -rf "$work/pane-$which"
+    mkdir -p "$work/pane-$which"
+    chmod 0777 "$work/pane-$which"
+    "${run[@]}" env FLASHWRIGHT_SCREENSHOTS="$work/pane-$which" FLASHWRIGHT_SCREENSHOT_RUN=basic \
+      timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$program" /C 1 /D RFID \
+      >/dev/null 2>"$work/pane-$which.err" || true
+    if [ ! -f "$work/pane-$which/basic.txt" ]; then
+      cat "$work/pane-$which.err" >&2
+      fail "$case: the $which window saved no message pane text"
+    fi
+  done
+  grep -qx "No firmware files. Check firmware directory at $program_dir/firmware." \
+    "$work/pane-installed/basic.txt" ||
+    fail "$case: the installed window's pane says '$(cat "$work/pane-installed/basic.txt")'"
+  sed "s|$work/bare/firmware|$program_dir/firmware|g" "$work/pane-build/basic.txt" \
+    >"$work/pane-build.txt"
+  cmp -s "$work/pane-installed/basic.txt" "$work/pane-build.txt" ||
+    fail "$case: the installed window says '$(cat "$work/pane-installed/basic.txt")'," \
+         "the build-folder window '$(cat "$work/pane-build.txt")'"
+}
+
 # paints [switches]: the installed window comes up under Xvfb and is painted.
 paints() {
   local output
@@ -153,6 +188,9 @@ paints() {
 
 step "an empty firmware folder"
 compare_no_firmware "empty folder"
+mkdir "$work/bare/firmware"
+pane_says "empty folder"
+rmdir "$work/bare/firmware"
 paints || { cat "$work/gui.err" >&2; fail "empty folder: the installed window was not painted"; }
 # Without reader images the window opens on the USB view; with only the reader enabled it shows
 # the reader view, whose message pane names the folder: a picture for a person to look at.
@@ -165,6 +203,7 @@ env FLASHWRIGHT_SCREENSHOTS="$build/packaging/screenshots" FLASHWRIGHT_SCREENSHO
 step "a missing firmware folder"
 mv "$state_dir/firmware" "$state_dir/firmware.away"
 compare_no_firmware "missing folder"
+pane_says "missing folder"
 paints /D RFID || { cat "$work/gui.err" >&2; fail "missing folder: the installed window was not painted"; }
 mv "$state_dir/firmware.away" "$state_dir/firmware"
 
@@ -174,6 +213,7 @@ mkdir "$work/bare/firmware"
 cp "$sample" "$work/bare/firmware/$image_name.hex"
 chmod 000 "$state_dir/firmware" "$work/bare/firmware"
 compare_no_firmware "unreadable folder" --reuid=nobody --regid=nogroup --clear-groups
+pane_says "unreadable folder" --reuid=nobody --regid=nogroup --clear-groups
 chmod 2775 "$state_dir/firmware"
 rm -rf "$work/bare/firmware"
 
