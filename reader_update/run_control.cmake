@@ -19,7 +19,9 @@ if(TARGET fw_test_support AND TARGET fw_reader_sim)
   fw_add_test(run_control_test
     SOURCES tests/run_control_test.cpp
     LIBS fw_reader_run_control fw_reader_sim fw_test_support fw_fake_sysfs)
-  set_target_properties(run_control_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+  if(TARGET run_control_test)
+    set_target_properties(run_control_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+  endif()
 endif()
 
 fw_add_test(reader_prompt_test SOURCES tests/reader_prompt_test.cpp LIBS fw_reader_run_control)
