@@ -393,6 +393,37 @@ class UsbUpdateViewTest : public QObject {
     QVERIFY(Begin(harness)->isEnabled());
   }
 
+  void DeviceChangeDuringAnUpdateLeavesTheWorkerAlone() {
+    AppHarness harness;
+    usbsim::DeviceProfile profile = Profile();
+    profile.timing.real_time = true;  // the EEPROM takes its modelled time: the run lasts
+    usbsim::SimulatedUsbDevice& device =
+        harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+    const std::vector<std::uint8_t> image = Image(4000);
+    QVERIFY(harness.AddUsbImage("Gate_1235", image));
+    QVERIFY(harness.Start({"/D", "USB"}));
+    harness.Command(kCmdAdvanced);
+    Begin(harness)->click();
+    QVERIFY(harness.App().IsBusy());
+
+    // Another device arrives while the first is written, and a notice reaches the view
+    // through the frame (one sent before the view dropped its registration arrives so).
+    harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 1, Profile("Gate 1"));
+    harness.Frame().OnDeviceChange(ui::kDeviceNodesChanged, 0);
+    // The list is left as it is while the worker owns the device.
+    QCOMPARE(Devices(harness)->count(), 1);
+    QVERIFY(harness.App().IsBusy());
+
+    QVERIFY(harness.WaitUntilIdle());
+    QCOMPARE(PaneColour(harness), kGreen);
+    QVERIFY(EepromHolds(device, image));
+    // The notice was remembered: after the run the list is read again and the selection kept.
+    QTRY_COMPARE(Devices(harness)->count(), 2);
+    QCOMPARE(ViewOf(harness)->SelectedDevice(), 0);
+    QVERIFY(Begin(harness)->isEnabled());
+    QVERIFY(ViewOf(harness)->DeviceNoticeRegistered());
+  }
+
   void DeviceGoneBetweenListingAndUpdate() {
     AppHarness harness;
     usbsim::SimulatedUsbDevice& device =
