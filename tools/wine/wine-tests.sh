@@ -87,6 +87,21 @@ FLASHWRIGHT_WINE_COM=3 FLASHWRIGHT_WINE_SILENT_COM=4 FLASHWRIGHT_WINE_MISSING_CO
 if [ $status -eq 0 ]; then pass "wine_link_test ($(grep -c '^\[       OK' "$work/link.txt") cases)"
 else cat "$work/link.txt"; fail "wine_link_test"; fi
 
+echo "== the download engine under Wine (COM1 reader, COM2 in download mode, COM8 hangs up)"
+mkdir -p "$work/received"
+start_sim 1 --hex-out "$work/received/port1.hex"
+start_sim 2 --start-in-download --hex-out "$work/received/port2.hex"
+start_sim 8 --hang-up-after-records 40 --hex-out "$work/received/port8.hex"
+engine_sims=("${sims[@]: -3}")
+FLASHWRIGHT_WINE_UPDATE_COM=1 FLASHWRIGHT_WINE_RECOVER_COM=2 FLASHWRIGHT_WINE_HANGUP_COM=8 \
+  FLASHWRIGHT_WINE_FIRMWARE="Z:$firmware" FLASHWRIGHT_WINE_IMAGE=Reader_4_242_1 \
+  FLASHWRIGHT_WINE_RECEIVED="Z:$work/received" \
+  wine_run "$work/engine.txt" "$win_build/tools/wine/wine_update_test.exe"
+if [ $status -eq 0 ] && ! grep -q '^\[  SKIPPED' "$work/engine.txt"; then
+  pass "wine_update_test ($(grep -c '^\[       OK' "$work/engine.txt") cases)"
+else cat "$work/engine.txt"; fail "wine_update_test"; fi
+for pid in "${engine_sims[@]}"; do stop_sim "$pid"; done
+
 echo "== the Qt-free test programs under Wine"
 set +e
 (cd "$win_build" && ctest -j2 --output-on-failure >"$work/ctest.txt" 2>&1)
