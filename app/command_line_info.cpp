@@ -5,15 +5,12 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/text_case.h"
+#include "reader_link/tag_technology.h"
+
 namespace flashwright {
 
 namespace {
-
-std::string UpperCase(const char* text) {
-  std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
-}
 
 // Reads a port number as the runtime's string-to-integer conversion does (leading blanks,
 // a sign, digits; 0 without digits), held within the 32-bit range instead of overflowing.
@@ -57,11 +54,9 @@ void CFWCommandLineInfo::ParseParam(const char* param, bool is_switch, bool /*la
     options_.reader_firmware = param;
     options_.reader_firmware_given = !options_.reader_firmware.empty();
   } else if (last_switch_ == "P") {
-    if (upper == "ALL") options_.tag_type = kTagTypeAll;
-    else if (upper == "ISO") options_.tag_type = kTagTypeIso;
-    else if (upper == "TI") options_.tag_type = kTagTypeTagIt;
-    else if (upper == "NONE") options_.tag_type = kTagTypeNone;
-    else return;
+    const auto selection = TagTechnologyFromKeyword(upper);
+    if (!selection) return;
+    options_.tag_type = *selection;
     options_.tag_type_given = true;
   } else if (last_switch_ == "D") {
     if (upper == "ALL") {

@@ -6,14 +6,9 @@
 #include <vector>
 
 #include "discovery/version_gate.h"
+#include "reader_link/tag_technology.h"
 
 namespace flashwright {
-
-// Tag technology selection: bit 0 TagIt, bit 1 ISO.
-inline constexpr std::uint8_t kTagTypeNone = 0;
-inline constexpr std::uint8_t kTagTypeTagIt = 1;
-inline constexpr std::uint8_t kTagTypeIso = 2;
-inline constexpr std::uint8_t kTagTypeAll = 3;
 
 struct RunOptions {
   bool reader_enabled = true;
@@ -23,7 +18,7 @@ struct RunOptions {
   bool reader_firmware_given = false;
   std::string reader_firmware;
   bool tag_type_given = false;
-  std::uint8_t tag_type = kTagTypeNone;
+  std::uint8_t tag_type = kTechNone;
   VersionLimits limits;  // too old: L2.1 until the command line says otherwise
   bool usb_firmware_given = false;
   std::string usb_firmware;

@@ -16,6 +16,7 @@
 #include "reader_update/download_engine.h"
 #include "reader_update/firmware_folder.h"
 #include "tools/reader_sim/reader_simulator.h"
+#include "tools/test_support/intel_hex_text.h"
 #include "tools/test_support/test_support.h"
 
 namespace {
@@ -32,21 +33,6 @@ constexpr std::size_t kEnterDownloadRequest = 10;
 constexpr std::size_t kAcknowledgement = 5;
 constexpr std::size_t kRecordFrameOverhead = 8;  // D5, length, count, address, type, checksum
 
-std::string HexLine(std::uint16_t address, std::uint8_t type, const std::vector<std::uint8_t>& data) {
-  char field[16];
-  std::uint8_t sum = static_cast<std::uint8_t>(data.size() + (address >> 8) + address + type);
-  std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(data.size()),
-                static_cast<unsigned>(address), static_cast<unsigned>(type));
-  std::string line = field;
-  for (std::uint8_t byte : data) {
-    std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(byte));
-    line += field;
-    sum = static_cast<std::uint8_t>(sum + byte);
-  }
-  std::snprintf(field, sizeof field, "%02X\r\n", static_cast<unsigned>(std::uint8_t(-sum)));
-  return line + field;
-}
-
 // The image, and the bytes its download puts on the wire in both directions.
 std::string BuildImage(std::size_t* wire_bytes) {
   std::string text;
@@ -59,11 +45,11 @@ std::string BuildImage(std::size_t* wire_bytes) {
       const std::uint8_t header[8] = {0x0C, 0xEF, 0x00, 0xF0, 0x00, 0x00, 0x40, 0x00};
       for (int i = 0; i < 8; ++i) data[i] = header[i];
     }
-    text += HexLine(static_cast<std::uint16_t>(r * kRecordBytes), 0, data);
+    text += test::IntelHexRecord(static_cast<std::uint16_t>(r * kRecordBytes), test::kHexData, data);
     const std::size_t exchange = kRecordFrameOverhead + kRecordBytes + kAcknowledgement;
     bytes += r == 0 ? 2 * exchange : exchange;  // the first record goes out twice
   }
-  text += HexLine(0, 1, {});
+  text += test::IntelHexRecord(0, test::kHexEndOfFile, {});
   bytes += kRecordFrameOverhead + kAcknowledgement;
   *wire_bytes = bytes;
   return text;

@@ -11,6 +11,7 @@
 #include "platform/common_data_folder.h"
 #include "platform/device_setup.h"
 #include "platform/registry.h"
+#include "platform/text_case.h"
 #include "platform/xml_dom.h"
 #include "reader_link/commands.h"
 #include "reader_link/transport.h"
@@ -25,21 +26,6 @@ constexpr std::size_t kSubKeyNameBuffer = 384;
 constexpr const char* kRavelinKeyVendor = "Orvane\\Folio Systems";
 constexpr const char* kRavelinXmlFirst = "\\Halvern\\Common\\Ravelin\\1.00.xml";
 constexpr const char* kRavelinXmlSecond = "\\Orvane Folio Systems\\Common\\Ravelin\\1.00.xml";
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-int CompareNoCase(const std::string& a, const std::string& b) {
-  std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    int x = std::tolower(static_cast<unsigned char>(a[i]));
-    int y = std::tolower(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 // A decimal component as the runtime's string-to-integer conversion reads it, kept within
 // the int range instead of overflowing.
@@ -155,7 +141,7 @@ void CFindReader::EnumerateReaderPorts(std::vector<int>* ports) {
     if (friendly.empty() || hardware_id.empty()) continue;  // the property cannot be read
     int number = 0;
     if (!PortOfFriendlyName(friendly, &number)) continue;
-    hardware_id = Lower(hardware_id);
+    hardware_id = LowerCase(hardware_id);
     auto has = [&](const char* part) { return hardware_id.find(part) != std::string::npos; };
     if (has("vid_7e51") && has("pid_032a")) {
       ports->push_back(number);  // the maker's own USB reader
@@ -173,7 +159,7 @@ LinkError CFindReader::ProbeReaderPort(int port, std::uint32_t* version,
   if (bootloader != nullptr) *bootloader = kBootloaderUnknown;
   if (flags != nullptr) *flags = 0;
   // A configured number beyond the port range must not wrap round to another port.
-  if (port <= 0 || port > 0xFFFF) return PortOpenFailed;
+  if (port <= 0 || port > 0xFFFF) return kLinkPortOpenFailed;
   LinkError result = OpenReaderPort(static_cast<std::uint16_t>(port));
   if (result != 0) return result;  // the port, if any is open, belongs to someone else
   std::uint32_t read_version = 0;
@@ -286,7 +272,7 @@ int CFindReader::EnumSubKeysSorted(const platform::RegistryKey& key,
     int result = key.EnumSubKey(index, kSubKeyNameBuffer, &name);
     if (result != platform::kRegistryOk) return result;
     auto greater = std::find_if(names->begin(), names->end(), [&](const std::string& entry) {
-      return CompareNoCase(entry, name) > 0;
+      return CompareIgnoringCase(entry, name) > 0;
     });
     names->insert(greater, name);
   }

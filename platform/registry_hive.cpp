@@ -5,14 +5,10 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/text_case.h"
+
 namespace flashwright::platform {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return result;
-}
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -109,14 +105,14 @@ std::vector<std::string> SplitPath(std::string_view path) {
 
 std::size_t FindChild(const RegistryHive& hive, std::size_t node, const std::string& name) {
   const auto& children = hive.nodes[node].by_name;
-  auto found = children.find(Lower(name));
+  auto found = children.find(LowerCase(name));
   return found == children.end() ? static_cast<std::size_t>(-1) : found->second;
 }
 
 std::size_t CreatePath(RegistryHive* hive, const std::vector<std::string>& parts) {
   std::size_t node = 0;
   for (const std::string& part : parts) {
-    std::string key = Lower(part);
+    std::string key = LowerCase(part);
     auto found = hive->nodes[node].by_name.find(key);
     if (found != hive->nodes[node].by_name.end()) {
       node = found->second;
@@ -249,7 +245,7 @@ void ParseValueLine(std::string_view line, RegistryNode* node) {
   if (pos >= line.size() || line[pos] != '=') return;
   RegistryValue value;
   if (!ParseData(line.substr(pos + 1), &value)) return;
-  node->values[Lower(name)] = std::move(value);
+  node->values[LowerCase(name)] = std::move(value);
 }
 
 // The next line of `text` from `*pos`, without its line end.
@@ -341,7 +337,7 @@ int RegistryKey::QueryValue(std::string_view name, std::uint32_t* type, void* bu
                             std::uint32_t* size) const {
   const RegistryNode* node = Node();
   if (node == nullptr) return kRegistryNotFound;
-  auto found = node->values.find(Lower(name));
+  auto found = node->values.find(LowerCase(name));
   if (found == node->values.end()) return kRegistryNotFound;
   const RegistryValue& value = found->second;
   if (type != nullptr) *type = value.type;

@@ -144,7 +144,7 @@ LinkError AckOutcome(std::uint8_t status) {
   switch (status) {
     case 0: return 0;
     case 1: platform::SleepMs(kDownloadPauseMs); return 0;
-    case 2: return Rejected;
+    case 2: return kLinkRejected;
     default: return status;
   }
 }
@@ -236,7 +236,7 @@ LinkError EnterDownloadMode() {
     platform::SleepMs(kDownloadPauseMs);
     return 0;
   }
-  return status == 2 ? LinkError{Rejected} : LinkError{status};
+  return status == 2 ? LinkError{kLinkRejected} : LinkError{status};
 }
 
 LinkError SendRecord(bool first, std::uint8_t count, std::uint16_t address, std::uint8_t type,

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "reader_link/frame.h"
+#include "reader_link/tag_technology.h"
 
 namespace flashwright {
 
@@ -17,10 +18,6 @@ inline constexpr std::uint16_t kBootloaderUnknown = 0xFFFF;
 inline constexpr int kCommandTimeLimitMs = 1250;
 inline constexpr int kDownloadTimeLimitMs = 2000;
 inline constexpr std::uint32_t kDownloadPauseMs = 1000;
-
-// Technology selection of ResetConfiguration.
-inline constexpr std::uint8_t kTechTagIt = 0x01;
-inline constexpr std::uint8_t kTechIso = 0x02;
 
 // Optional outputs may be null. The hardware query runs only when bootloader or flags are
 // wanted and the version is at least 0x0A04F108; its failure is not reported.

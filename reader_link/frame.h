@@ -1,34 +1,13 @@
 // Reader frames: start byte, big-endian length L (payload + 2 CRC bytes), payload, CRC-16
-// over the L bytes from offset 1. Also the result codes of the whole reader link.
+// over the L bytes from offset 1.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "reader_link/link_error.h"
+
 namespace flashwright {
-
-// Signed result of every reader-link and download operation: 0 success, a positive system
-// error code (or a raw download acknowledgement status 3 to 255), or one of the codes below.
-using LinkError = std::int32_t;
-
-enum : LinkError {
-  EndOfData = -1,        // the firmware source ended before an end-of-file record
-  NoMemory = -2,         // no buffer could be allocated for the firmware source
-  PortNotOpen = -3,      // send or receive with no port open
-  RxOverflow = -4,       // received bytes would exceed the 320-byte receive buffer
-  Timeout = -5,          // no expected reply within the time limit, or a short read
-  PortAlreadyOpen = -6,  // open requested while a port is open
-  BadFile = -7,          // bad firmware character, unsupported record, or image refused
-  Rejected = -8,         // download acknowledgement status 2
-  PortOpenFailed = -9,   // the COM device could not be opened (absent or in use)
-  ShortWrite = -10,      // the port took fewer bytes than were written
-  VariantMismatch = -11, // the image is built for another hardware variant
-  StatusBase = -32,      // a D6 reply with nonzero status s gives StatusBase - s
-};
-
-constexpr LinkError StatusError(std::uint8_t status) { return StatusBase - status; }
-// Codes below StatusBase are refusals by the reader, not link failures.
-constexpr bool IsReaderRefusal(LinkError code) { return code < StatusBase; }
 
 inline constexpr std::uint8_t kStartD5 = 0xD5;
 inline constexpr std::uint8_t kStartD6 = 0xD6;

@@ -3,7 +3,10 @@
 add_library(fw_reader_link STATIC
   commands.cpp
   frame.cpp
+  link_error.cpp
+  tag_technology.cpp
   reader_info.cpp
+  reader_information.cpp
   transport.cpp)
 target_link_libraries(fw_reader_link PUBLIC fw_options fw_platform_serial)
 

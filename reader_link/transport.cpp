@@ -25,8 +25,8 @@ ReaderPortState& State() {
   return state;
 }
 
-// Between two looks at the input queue: the original design slept a fixed 20 ms; waiting for
-// input instead sees a reply as soon as its bytes are queued.
+// Between two looks at the input queue. Waiting for input sees a reply as soon as its bytes are
+// queued, where a fixed sleep would add up to a slice to every reply.
 void WaitSlice(platform::SerialPort* port, std::uint32_t slice_ms) {
   if (State().policy == WaitPolicy::FixedSleep) {
     platform::SleepMs(slice_ms);
@@ -39,10 +39,10 @@ void WaitSlice(platform::SerialPort* port, std::uint32_t slice_ms) {
 
 LinkError OpenReaderPort(std::uint16_t port) {
   ReaderPortState& state = State();
-  if (state.port) return PortAlreadyOpen;
+  if (state.port) return kLinkPortAlreadyOpen;
 
   std::unique_ptr<platform::SerialPort> opened;
-  if (state.opener(port, &opened) != 0 || !opened) return PortOpenFailed;
+  if (state.opener(port, &opened) != 0 || !opened) return kLinkPortOpenFailed;
 
   if (const int error = opened->SaveSettings(); error != 0) return error;
   if (const int error = opened->ApplyReaderSettings(); error != 0) {
@@ -67,7 +67,7 @@ platform::SerialPort* ReaderPortHandle() { return State().port.get(); }
 
 LinkError PurgeReaderInput() {
   platform::SerialPort* port = ReaderPortHandle();
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
   if (const int error = port->PurgeInput(); error != 0) {
     port->ClearError();
     return error;
@@ -77,7 +77,7 @@ LinkError PurgeReaderInput() {
 
 LinkError SendBytes(std::uint16_t count, bool purge_first, const std::uint8_t* bytes) {
   platform::SerialPort* port = ReaderPortHandle();
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
   if (purge_first) PurgeReaderInput();
   std::size_t written = 0;
   if (const int error = port->Write(bytes, count, &written); error != 0) {
@@ -86,14 +86,14 @@ LinkError SendBytes(std::uint16_t count, bool purge_first, const std::uint8_t* b
   }
   if (written < count) {
     port->ClearError();
-    return ShortWrite;
+    return kLinkShortWrite;
   }
   return 0;
 }
 
 LinkError ReadExactly(int time_limit_ms, platform::SerialPort* port, std::uint8_t* destination,
                       std::size_t count) {
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
   const std::uint32_t limit = time_limit_ms > 0 ? static_cast<std::uint32_t>(time_limit_ms) : 0;
   const std::uint32_t start = platform::TickCount();
   std::size_t have = 0;
@@ -105,14 +105,14 @@ LinkError ReadExactly(int time_limit_ms, platform::SerialPort* port, std::uint8_
     have += got;
     if (have >= count) return 0;
     const std::uint32_t elapsed = ElapsedMs(start);
-    if (elapsed >= limit) return Timeout;
+    if (elapsed >= limit) return kLinkTimeout;
     port->WaitForInput(static_cast<int>(limit - elapsed));
   }
 }
 
 LinkError QueuedInputCount(platform::SerialPort* port, std::uint32_t* count) {
   *count = 0;
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
   return port->QueuedInput(count);
 }
 
@@ -120,7 +120,7 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
   *result = ReplyResult{};
   ReaderPortState& state = State();
   platform::SerialPort* port = state.port.get();
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
 
   const std::uint32_t limit = time_limit_ms > 0 ? static_cast<std::uint32_t>(time_limit_ms) : 0;
   state.buffered = 0;  // bytes kept from an earlier receive are forgotten
@@ -135,7 +135,7 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
     if ((error = QueuedInputCount(port, &queued)) != 0) break;
     if (queued > 0) {
       if (state.buffered + queued > kReceiveBufferSize) {
-        error = RxOverflow;
+        error = kLinkRxOverflow;
         break;
       }
       if ((error = ReadExactly(0, port, state.buffer + state.buffered, queued)) != 0) break;
@@ -158,12 +158,12 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
     port->ClearError();
     return error;
   }
-  return result->received != 0 ? 0 : Timeout;
+  return result->received != 0 ? 0 : kLinkTimeout;
 }
 
 LinkError Transact(RequestBuilder builder, const void* argument, ReplyScanner scanner,
                    int time_limit_ms, int attempts, ReplyResult* result) {
-  LinkError outcome = Timeout;
+  LinkError outcome = kLinkTimeout;
   for (int attempt = 0; attempt < attempts; ++attempt) {
     outcome = builder(argument);
     if (outcome == 0) outcome = ReceiveReply(time_limit_ms, scanner, result);
@@ -178,7 +178,6 @@ std::uint32_t ElapsedMs(std::uint32_t start_tick) {
 }
 
 void SetWaitPolicy(WaitPolicy policy) { State().policy = policy; }
-WaitPolicy GetWaitPolicy() { return State().policy; }
 
 void SetSerialPortOpenerForTesting(SerialPortOpener opener) {
   State().opener = opener != nullptr ? opener : platform::OpenSerialPort;

@@ -42,10 +42,10 @@ LinkError Transact(RequestBuilder builder, const void* argument, ReplyScanner sc
 std::uint32_t ElapsedMs(std::uint32_t start_tick);
 
 // How the receive loop waits between looks at the input queue: for input to arrive (at most
-// the 20 ms slice or the time left), or a plain 20 ms sleep as the original design polled.
+// the 20 ms slice or the time left), or a plain 20 ms sleep. The sleep is what a port without
+// an input wait could do; the tests run the link both ways and the benchmarks compare them.
 enum class WaitPolicy { WaitForInput, FixedSleep };
 void SetWaitPolicy(WaitPolicy policy);
-WaitPolicy GetWaitPolicy();
 
 // Waits as the policy says for at most `slice_ms` (the tool exchanges use this with their
 // own slices). Returns at once when no port is open.

@@ -42,8 +42,9 @@ CChuteSecurityMethod::CChuteSecurityMethod(QWidget* parent)
   methods_ = new QComboBox(this);
   methods_->setObjectName(QStringLiteral("1034"));
   // The list comes with the template, in this order.
-  methods_->addItems({QStringLiteral("AFI"), QStringLiteral("EAS"), QStringLiteral("DSFID"),
-                      QStringLiteral("None")});
+  for (const SecurityMethodEntry& entry : kSecurityMethods) {
+    methods_->addItem(QString::fromLatin1(entry.name.data(), static_cast<int>(entry.name.size())));
+  }
   grid->addWidget(methods_, 2, 1);
   grid->addWidget(new QLabel(QStringLiteral("Value (Hex) :"), this), 3, 0);
   value_ = new QLineEdit(this);

@@ -20,7 +20,7 @@ bool ParseReadPortalAfiReply(const std::uint8_t* bytes, std::size_t count, std::
   if (!body) return true;
   std::uint8_t value = 0;
   if (!body->Byte(&value)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   *afi = value;

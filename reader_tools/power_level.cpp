@@ -1,28 +1,28 @@
 #include "reader_tools/power_level.h"
 
+#include "platform/text_case.h"
 #include "reader_tools/tool_reply.h"
 #include "reader_tools/tool_transact.h"
 
 namespace flashwright {
 
 const char* PowerLevelName(std::uint8_t code) {
-  switch (code) {
-    case kPower100mW: return "100 mW";
-    case kPower200mW: return "200 mW";
-    case kPower400mW: return "400 mW";
-    case kPower1W: return "1 Watt";
-    default: return "(unknown)";
+  for (const PowerLevelEntry& entry : kPowerLevels) {
+    if (entry.code == code) return entry.name.data();
   }
+  return "(unknown)";
 }
 
 std::optional<std::uint8_t> PowerLevelAtPosition(int position) {
-  switch (position) {
-    case 0: return kPower100mW;
-    case 1: return kPower200mW;
-    case 2: return kPower400mW;
-    case 3: return kPower1W;
-    default: return std::nullopt;
+  if (position < 0 || position >= static_cast<int>(kPowerLevels.size())) return std::nullopt;
+  return kPowerLevels[static_cast<std::size_t>(position)].code;
+}
+
+std::optional<std::uint8_t> PowerLevelFromKeyword(std::string_view keyword) {
+  for (const PowerLevelEntry& entry : kPowerLevels) {
+    if (SameIgnoringCase(keyword, entry.keyword)) return entry.code;
   }
+  return std::nullopt;
 }
 
 std::vector<std::uint8_t> BuildReadRfPowerLevelRequest() {
@@ -40,7 +40,7 @@ bool ParseReadRfPowerLevelReply(const std::uint8_t* bytes, std::size_t count, st
   if (!body) return true;
   std::uint8_t level = 0;
   if (!body->Byte(&level)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   *code = level;

@@ -44,8 +44,10 @@ CRFPowerLevel::CRFPowerLevel(QWidget* parent)
 
 void CRFPowerLevel::OnInitDialog() {
   CReaderToolDialog::OnInitDialog();
-  for (int position = 0; position < 4; ++position) {
-    levels_->insertItem(position, QString::fromLatin1(PowerLevelName(*PowerLevelAtPosition(position))));
+  int position = 0;
+  for (const PowerLevelEntry& entry : kPowerLevels) {
+    levels_->insertItem(position++, QString::fromLatin1(entry.name.data(),
+                                                        static_cast<int>(entry.name.size())));
   }
   // "1 Watt" whatever the reader's level; that is shown only in the current level field.
   levels_->setCurrentIndex(3);

@@ -37,8 +37,11 @@ CRFTransmitMode::CRFTransmitMode(QWidget* parent)
 
 void CRFTransmitMode::OnInitDialog() {
   CReaderToolDialog::OnInitDialog();
-  modes_->insertItem(0, QString::fromLatin1(TransmitModeName(0)));
-  modes_->insertItem(1, QString::fromLatin1(TransmitModeName(1)));
+  int mode = 0;
+  for (const TransmitModeEntry& entry : kTransmitModes) {
+    modes_->insertItem(mode++, QString::fromLatin1(entry.name.data(),
+                                                   static_cast<int>(entry.name.size())));
+  }
   modes_->setCurrentIndex(0);
   ReadCurrentMode();
 }

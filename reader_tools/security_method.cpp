@@ -1,27 +1,28 @@
 #include "reader_tools/security_method.h"
 
+#include "platform/text_case.h"
 #include "reader_tools/tool_reply.h"
 #include "reader_tools/tool_transact.h"
 
 namespace flashwright {
 
 const char* SecurityMethodName(std::uint8_t code) {
-  switch (code) {
-    case kSecurityAfi: return "AFI";
-    case kSecurityEas: return "EAS";
-    case kSecurityDsfid: return "DSFID";
-    case kSecurityNone: return "None";
-    default: return "(unknown)";
+  for (const SecurityMethodEntry& entry : kSecurityMethods) {
+    if (entry.code == code) return entry.name.data();
   }
+  return "(unknown)";
 }
 
 std::uint8_t SecurityMethodAtPosition(int position) {
-  switch (position) {
-    case 3: return kSecurityNone;
-    case 2: return kSecurityDsfid;
-    case 1: return kSecurityEas;
-    default: return kSecurityAfi;
+  if (position < 0 || position >= static_cast<int>(kSecurityMethods.size())) return kSecurityAfi;
+  return kSecurityMethods[static_cast<std::size_t>(position)].code;
+}
+
+std::optional<int> SecurityMethodPositionOfName(std::string_view name) {
+  for (std::size_t i = 0; i < kSecurityMethods.size(); ++i) {
+    if (SameIgnoringCase(name, kSecurityMethods[i].name)) return static_cast<int>(i);
   }
+  return std::nullopt;
 }
 
 std::vector<std::uint8_t> BuildReadSecurityMethodRequest() {
@@ -44,7 +45,7 @@ bool ParseReadSecurityMethodReply(const std::uint8_t* bytes, std::size_t count,
   std::uint8_t read_method = 0;
   std::uint8_t read_value = 0;
   if (!body->Byte(&read_method) || !body->Byte(&read_value)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   if (read_method != kSecurityAfi && read_method != kSecurityEas &&

@@ -1,8 +1,8 @@
 #include "reader_tools/tag_reads.h"
 
 #include <cstdio>
-#include <strings.h>
 
+#include "platform/text_case.h"
 #include "reader_tools/tool_entry.h"
 #include "reader_tools/tool_port_state.h"
 #include "reader_tools/tool_reply.h"
@@ -57,7 +57,7 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
   auto header = ParseToolReplyHeader(bytes, count);
   if (!header) return false;
   if (header->echo != kCommandInventory) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   ids->clear();
@@ -69,7 +69,7 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
 
   if (header->start == kStartD6) {
     if (!body.Byte(&status)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     if (status == kStatusNoTag) {
@@ -81,13 +81,13 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
       return true;
     }
     if (!body.Skip(2) || !body.Byte(&tag_count)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
   } else {
     std::uint8_t flags = 0;
     if (!body.Byte(&flags)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     const bool have_status = (!*extra_byte || body.Skip(1)) && body.Byte(&status);
@@ -100,7 +100,7 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
       return true;
     }
     if (!have_status || !body.Byte(&tag_count)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     entry_size = *extra_byte ? 4 : 10;
@@ -111,7 +111,7 @@ bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* ext
     const std::uint8_t* entry = nullptr;
     if (!body.Take(entry_size, &entry)) {
       ids->clear();
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     ids->push_back(FormatTagId(entry, id_size));
@@ -126,7 +126,7 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
   auto header = ParseToolReplyHeader(bytes, count);
   if (!header) return false;
   if (header->echo != kCommandBlockRead) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   block_text->clear();
@@ -137,7 +137,7 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
 
   if (header->start == kStartD6) {
     if (!body.Byte(&status)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     // A refusal need not carry the identifier; its status is the answer.
@@ -146,7 +146,7 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
       return true;
     }
     if (!body.Take(8, &id)) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     reply_id = FormatTagId(id, 8);
@@ -154,7 +154,7 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
     std::uint8_t flags = 0;
     if (!body.Byte(&flags) || (extra_byte && !body.Skip(1)) || !body.Take(4, &id) ||
         ((flags & 0x01) && !body.Byte(&status))) {
-      *result = UnexpectedReply;
+      *result = kToolUnexpectedReply;
       return true;
     }
     if (status != 0) {
@@ -164,13 +164,13 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
     reply_id = FormatTagId(id, 4);
   }
 
-  if (strcasecmp(reply_id.c_str(), id_text.c_str()) != 0) {
-    *result = UnexpectedReply;
+  if (!SameIgnoringCase(reply_id, id_text)) {
+    *result = kToolUnexpectedReply;
     return true;
   }
   const std::uint8_t* block = nullptr;
   if (!body.Skip(3) || !body.Take(4, &block)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   unsigned long value = static_cast<unsigned long>(block[0]) << 24 |
@@ -199,7 +199,7 @@ ToolResult ReadBlock0(std::uint32_t reader_version, bool extra_byte, const std::
                       std::string* block_text) {
   block_text->clear();
   std::optional<std::uint64_t> id = ParseTagIdText(id_text);
-  if (!id) return UnexpectedReply;
+  if (!id) return kToolUnexpectedReply;
   std::vector<std::uint8_t> request = BuildBlockReadRequest(reader_version, extra_byte, *id);
   return ToolTransact(
       request,

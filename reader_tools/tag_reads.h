@@ -28,11 +28,11 @@ std::optional<std::uint64_t> ParseTagIdText(const std::string& text);
 // Inventory reply. With the echo right, `ids` is emptied and filled from the reply. A D5 reply
 // with bit 0 of its flags set lists nothing and, unless its status is 6 (no tag), flips
 // `extra_byte` so that the next inventory uses the other variant. Status 6 of a D6 reply is
-// no tag, not an error. A reply too short for the tags it announces gives UnexpectedReply.
+// no tag, not an error. A reply too short for the tags it announces gives kToolUnexpectedReply.
 bool ParseInventoryReply(const std::uint8_t* bytes, std::size_t count, bool* extra_byte,
                          std::vector<std::string>* ids, ToolResult* result);
 
-// Block read reply for the tag `id_text`. Gives the reader's status, UnexpectedReply for a
+// Block read reply for the tag `id_text`. Gives the reader's status, kToolUnexpectedReply for a
 // reply about another tag (identifiers compared without regard to case), or 0 with block 0 as
 // eight upper-case hexadecimal digits in `block_text`.
 bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extra_byte,
@@ -42,7 +42,7 @@ bool ParseBlockReadReply(const std::uint8_t* bytes, std::size_t count, bool extr
 // The inventory exchange on the open port (500 ms, for readers of every version).
 ToolResult ReadTags(std::uint32_t reader_version, bool* extra_byte, std::vector<std::string>* ids);
 // Block 0 of one listed tag (250 ms). An identifier text that is not hexadecimal cannot come
-// from the inventory; it gives UnexpectedReply without sending anything.
+// from the inventory; it gives kToolUnexpectedReply without sending anything.
 ToolResult ReadBlock0(std::uint32_t reader_version, bool extra_byte, const std::string& id_text,
                       std::string* block_text);
 

@@ -71,13 +71,13 @@ bool BeginSettingsReply(const std::uint8_t* bytes, std::size_t count, std::uint8
   if (!header) return false;
   body->reset();
   if (header->echo != command) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   ToolReplyBody fields(bytes, count, *header);
   std::uint8_t status = 0;
   if (!fields.Byte(&status)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   *result = status;

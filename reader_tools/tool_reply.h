@@ -27,7 +27,7 @@ struct ToolReplyHeader {
 std::optional<ToolReplyHeader> ParseToolReplyHeader(const std::uint8_t* bytes, std::size_t count);
 
 // Given all reply bytes received so far in one exchange; true when the reply is complete, and
-// then `result` holds 0, a reader status or UnexpectedReply and the command's outputs are set.
+// then `result` holds 0, a reader status or kToolUnexpectedReply and the command's outputs are set.
 using ToolReplyParser =
     std::function<bool(const std::uint8_t* bytes, std::size_t count, ToolResult* result)>;
 
@@ -57,13 +57,13 @@ std::string FormatTagId(const std::uint8_t* bytes, std::size_t n);
 
 namespace flashwright {
 
-// The reply of a settings write: its status byte is the result. UnexpectedReply for another
+// The reply of a settings write: its status byte is the result. kToolUnexpectedReply for another
 // command's reply or a reply without a status byte.
 bool ParseStatusReply(const std::uint8_t* bytes, std::size_t count, std::uint8_t command,
                       ToolResult* result);
 
 // The start of a settings read reply: false while incomplete. Otherwise true with `result` set
-// to UnexpectedReply (another command, no status byte) or the nonzero status, or with
+// to kToolUnexpectedReply (another command, no status byte) or the nonzero status, or with
 // `result` 0 and `body` positioned at the reply data when the status is 0.
 bool BeginSettingsReply(const std::uint8_t* bytes, std::size_t count, std::uint8_t command,
                         std::optional<ToolReplyBody>* body, ToolResult* result);

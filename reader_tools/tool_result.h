@@ -1,6 +1,6 @@
 // Result codes of the reader tool exchanges. They share the reader link's names where the
 // meaning is the same; a reader's nonzero status byte is reported unchanged (1 to 255), not
-// mapped to StatusBase - status as the update commands do.
+// mapped to kLinkStatusBase - status as the update commands do.
 #pragma once
 
 #include <cstdint>
@@ -11,10 +11,10 @@ namespace flashwright {
 
 using ToolResult = std::int32_t;
 
-enum : ToolResult {
-  UnexpectedReply = -50,   // a complete reply to another command, or one too short for its fields
-  ToolsNotSupported = 7,   // a settings command was not sent: the reader is too old for it
-};
+// A complete reply to another command, or one too short for its fields.
+inline constexpr ToolResult kToolUnexpectedReply = -50;
+// A settings command was not sent: the reader is too old for it.
+inline constexpr ToolResult kToolNotSupported = 7;
 
 // Reader status values with a meaning to the tool dialogs.
 inline constexpr ToolResult kStatusCommandNotSupported = 2;

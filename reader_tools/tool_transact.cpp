@@ -1,7 +1,6 @@
 #include "reader_tools/tool_transact.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "platform/clock.h"
 #include "reader_link/frame.h"
@@ -9,15 +8,6 @@
 #include "reader_tools/tool_port_state.h"
 
 namespace flashwright {
-namespace {
-
-std::atomic<ToolWaitMode> wait_mode{ToolWaitMode::WaitForInput};
-
-}  // namespace
-
-void SetToolWaitMode(ToolWaitMode mode) { wait_mode = mode; }
-ToolWaitMode GetToolWaitMode() { return wait_mode; }
-
 std::vector<std::uint8_t> BuildToolFrame(std::uint8_t start,
                                          const std::vector<std::uint8_t>& payload) {
   std::vector<std::uint8_t> frame(payload.size() + 5);
@@ -29,11 +19,11 @@ std::vector<std::uint8_t> BuildToolFrame(std::uint8_t start,
 ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolReplyParser& parser,
                         int time_limit_ms, std::optional<std::uint32_t> settings_reader_version) {
   platform::SerialPort* port = ReaderPortHandle();
-  if (port == nullptr) return PortNotOpen;
+  if (port == nullptr) return kLinkPortNotOpen;
   if (settings_reader_version && !HasD6Tools(*settings_reader_version)) {
-    return ToolsNotSupported;
+    return kToolNotSupported;
   }
-  if (request.size() > 0xFFFF) return ShortWrite;
+  if (request.size() > 0xFFFF) return kLinkShortWrite;
 
   // SendBytes purges the input queue first (its failure is not reported) and turns a failed or
   // short write into the error code after clearing the port's error state.
@@ -42,7 +32,6 @@ ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolRepl
 
   const std::uint32_t limit = static_cast<std::uint32_t>(std::max(time_limit_ms, 0));
   const std::uint32_t start_tick = platform::TickCount();
-  const bool wait_for_input = wait_mode == ToolWaitMode::WaitForInput;
   std::vector<std::uint8_t> reply;
   ToolResult result = 0;
   bool woke_for_input = false;
@@ -73,16 +62,16 @@ ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolRepl
         break;
       }
       if (reply.size() >= kMaxToolReplyBytes) {
-        result = RxOverflow;
+        result = kLinkRxOverflow;
         break;
       }
     }
     std::uint32_t elapsed = ElapsedMs(start_tick);
     if (elapsed > limit) {
-      result = Timeout;
+      result = kLinkTimeout;
       break;
     }
-    if (queued == 0 && wait_for_input) {
+    if (queued == 0) {
       if (woke_for_input) {
         // The wait said input was there but none is queued: the far end hung up. Pause
         // briefly instead of waking up at once again until the limit passes.

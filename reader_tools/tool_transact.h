@@ -31,11 +31,4 @@ ToolResult ToolTransact(const std::vector<std::uint8_t>& request, const ToolRepl
                         int time_limit_ms,
                         std::optional<std::uint32_t> settings_reader_version = std::nullopt);
 
-// How an exchange waits while the input queue is empty: for input to arrive (at most the time
-// left), or by asking again at once as the first design did. The second exists so that the
-// benchmark can compare the two.
-enum class ToolWaitMode { WaitForInput, Spin };
-void SetToolWaitMode(ToolWaitMode mode);
-ToolWaitMode GetToolWaitMode();
-
 }  // namespace flashwright

@@ -6,11 +6,14 @@
 namespace flashwright {
 
 const char* TransmitModeName(std::uint8_t mode) {
-  switch (mode) {
-    case 0: return "1 out of 4";
-    case 1: return "1 out of 256";
-    default: return "(unknown)";
+  return mode < kTransmitModes.size() ? kTransmitModes[mode].name.data() : "(unknown)";
+}
+
+std::optional<std::uint8_t> TransmitModeFromKeyword(std::string_view keyword) {
+  for (std::size_t mode = 0; mode < kTransmitModes.size(); ++mode) {
+    if (keyword == kTransmitModes[mode].keyword) return static_cast<std::uint8_t>(mode);
   }
+  return std::nullopt;
 }
 
 std::vector<std::uint8_t> BuildReadTransmitModeRequest() {
@@ -30,7 +33,7 @@ bool ParseReadTransmitModeReply(const std::uint8_t* bytes, std::size_t count, st
   std::uint8_t flags = 0;
   std::uint8_t value = 0;
   if (!body->Byte(&flags) || !body->Byte(&value)) {
-    *result = UnexpectedReply;
+    *result = kToolUnexpectedReply;
     return true;
   }
   if (!(flags & 0x01)) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "reader_tools/tool_result.h"
@@ -13,8 +16,20 @@ namespace flashwright {
 inline constexpr std::uint8_t kCommandTransmitMode = 0x36;
 inline constexpr std::uint8_t kTransmitModeSelector = 0x01;
 
+struct TransmitModeEntry {
+  std::string_view name;     // as the dialog and the command line show it
+  std::string_view keyword;  // as the command line accepts it
+};
+// Indexed by the mode.
+inline constexpr std::array<TransmitModeEntry, 2> kTransmitModes{{
+    {"1 out of 4", "4"},
+    {"1 out of 256", "256"},
+}};
+
 // "1 out of 4", "1 out of 256", or "(unknown)".
 const char* TransmitModeName(std::uint8_t mode);
+// "4" gives mode 0, "256" mode 1; none for any other text.
+std::optional<std::uint8_t> TransmitModeFromKeyword(std::string_view keyword);
 
 std::vector<std::uint8_t> BuildReadTransmitModeRequest();
 // Any mode other than 1 is sent as 0.

@@ -5,7 +5,7 @@
 #include "platform/port_map.h"
 #include "platform/text_case.h"
 #include "reader_link/commands.h"
-#include "reader_update/reader_information.h"
+#include "reader_link/reader_information.h"
 #include "reader_update/reader_reset.h"
 #include "reader_update/run_discovery.h"
 #include "reader_update/update_run.h"

@@ -117,14 +117,14 @@ PassResult CheckFirmwareImage(const std::uint16_t* bootloader, const std::uint8_
     }
     if (record.type == kRecordExtendedLinearAddress) {
       if (older_bootloader || record.count < 2) {
-        pass.result = BadFile;
+        pass.result = kLinkBadFile;
         break;
       }
       upper_address = static_cast<std::uint16_t>(record.data[0] << 8 | record.data[1]);
       continue;
     }
     if (record.type != kRecordData) {
-      pass.result = BadFile;
+      pass.result = kLinkBadFile;
       break;
     }
     if (upper_address != 0) continue;
@@ -132,7 +132,7 @@ PassResult CheckFirmwareImage(const std::uint16_t* bootloader, const std::uint8_
     if (record.address == 0) {
       // The image header; its byte 6, when present, describes the image.
       if (record.count < 6) {
-        pass.result = BadFile;
+        pass.result = kLinkBadFile;
         break;
       }
       std::uint8_t platform = 0;
@@ -141,19 +141,19 @@ PassResult CheckFirmwareImage(const std::uint16_t* bootloader, const std::uint8_
         platform = (descriptor >> 3) & 0x07;
         const std::uint8_t image_class = descriptor >> 6;
         if (image_class == 2) {
-          pass.result = BadFile;
+          pass.result = kLinkBadFile;
           break;
         }
         if (image_class == 0) {
           restricted = false;
           if (flags == nullptr || (*flags & 0x01) == 0) {
-            pass.result = BadFile;
+            pass.result = kLinkBadFile;
             break;
           }
         }
       }
       if (flags != nullptr && ((*flags >> 5) & 0x07) != platform) {
-        pass.result = VariantMismatch;
+        pass.result = kLinkVariantMismatch;
         break;
       }
     }
@@ -166,14 +166,14 @@ PassResult CheckFirmwareImage(const std::uint16_t* bootloader, const std::uint8_
         if (record.count - skip >= 4 &&
             !(record.data[skip] == kStart[0] && record.data[skip + 1] == kStart[1] &&
               record.data[skip + 2] == kStart[2] && record.data[skip + 3] == kStart[3])) {
-          pass.result = BadFile;
+          pass.result = kLinkBadFile;
           break;
         }
       }
       if (record.address % 8 != 0 ||
           static_cast<std::uint32_t>(record.address) + record.count >
               kOlderBootloaderAddressLimit) {
-        pass.result = BadFile;
+        pass.result = kLinkBadFile;
         break;
       }
     }

@@ -45,8 +45,10 @@ if(NOT FLASHWRIGHT_FUZZ)
     VERBATIM)
   add_custom_target(fw_reader_update_fixtures DEPENDS ${fw_fixture_files})
 
-  fw_add_test(firmware_source_test SOURCES tests/firmware_source_test.cpp LIBS fw_reader_update)
-  fw_add_test(image_check_test SOURCES tests/image_check_test.cpp LIBS fw_reader_update)
+  fw_add_test(firmware_source_test SOURCES tests/firmware_source_test.cpp
+              LIBS fw_reader_update fw_test_support)
+  fw_add_test(image_check_test SOURCES tests/image_check_test.cpp
+              LIBS fw_reader_update fw_test_support)
   target_compile_definitions(image_check_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
   add_dependencies(image_check_test fw_reader_update_fixtures)
   # Its own program: it replaces operator new.

@@ -40,14 +40,14 @@ LinkError FirmwareSource::Create(std::uint32_t total_size, void* source,
   made->allocator_ = allocator ? *allocator : *g_allocator.load();
   made->total_size_ = total_size;
 
-  // An empty image still gets a one-byte buffer, so that reading it ends with EndOfData.
+  // An empty image still gets a one-byte buffer, so that reading it ends with kLinkEndOfData.
   std::uint32_t capacity = total_size > 0 ? total_size : 1;
   while (capacity > 0) {
     made->buffer_ = static_cast<std::uint8_t*>(made->allocator_.allocate(capacity));
     if (made->buffer_ != nullptr) break;
     capacity /= 2;
   }
-  if (made->buffer_ == nullptr) return NoMemory;
+  if (made->buffer_ == nullptr) return kLinkNoMemory;
   made->capacity_ = capacity;
 
   if (total_size > 0) {
@@ -64,7 +64,7 @@ FirmwareSource::~FirmwareSource() {
 
 LinkError FirmwareSource::FillBuffer() {
   const std::uint32_t left = total_size_ - next_chunk_;
-  if (left == 0) return EndOfData;
+  if (left == 0) return kLinkEndOfData;
   const std::uint32_t chunk = left < capacity_ ? left : capacity_;
   const LinkError error = read_(user_, source_, next_chunk_, chunk, buffer_);
   if (error != 0) return error;
@@ -97,7 +97,7 @@ LinkError FirmwareSource::ReadHexByte(std::uint8_t* byte) {
   if (error != 0) return error;
   const int high = HexDigit(digits[0]);
   const int low = HexDigit(digits[1]);
-  if (high < 0 || low < 0) return BadFile;
+  if (high < 0 || low < 0) return kLinkBadFile;
   *byte = static_cast<std::uint8_t>(high * 16 + low);
   return 0;
 }
@@ -164,7 +164,7 @@ LinkError ReadImageFile(const void* /*user*/, void* source, std::uint32_t offset
       }
       // The file became shorter than its size said: never hand out bytes it did not give.
       std::clearerr(file);
-      return EndOfData;
+      return kLinkEndOfData;
     }
     got += n;
   }

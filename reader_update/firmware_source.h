@@ -26,7 +26,7 @@ struct SourceAllocator {
   void (*release)(void* block);
 };
 // The allocator that sources created without one use (malloc and free). Tests install one
-// that fails to show the halving and the NoMemory result; nullptr restores the default.
+// that fails to show the halving and the kLinkNoMemory result; nullptr restores the default.
 void SetSourceAllocatorForTesting(const SourceAllocator* allocator);
 
 inline constexpr std::uint8_t kRecordData = 0;
@@ -45,7 +45,7 @@ struct FirmwareRecord {
 class FirmwareSource {
  public:
   // Creates a source over `total_size` bytes and reads its first chunk. The buffer holds the
-  // whole data when that much memory can be had, else half of it, a quarter, ... ; NoMemory
+  // whole data when that much memory can be had, else half of it, a quarter, ... ; kLinkNoMemory
   // (-2) when not even one byte can be had, or the read function's error.
   static LinkError Create(std::uint32_t total_size, void* source, SourceReadFunction read,
                           const void* user, std::unique_ptr<FirmwareSource>* created,
@@ -54,10 +54,10 @@ class FirmwareSource {
   FirmwareSource(const FirmwareSource&) = delete;
   FirmwareSource& operator=(const FirmwareSource&) = delete;
 
-  // Copies `count` bytes to `destination`: 0, EndOfData (-1) once the data is exhausted, or
+  // Copies `count` bytes to `destination`: 0, kLinkEndOfData (-1) once the data is exhausted, or
   // the read function's error.
   LinkError ReadBytes(std::uint32_t count, std::uint8_t* destination);
-  // Two characters "0"-"9" / "A"-"F" as one byte; anything else is BadFile (-7).
+  // Two characters "0"-"9" / "A"-"F" as one byte; anything else is kLinkBadFile (-7).
   LinkError ReadHexByte(std::uint8_t* byte);
   // The next record: skips to ':' and reads count, address, type, data and checksum.
   LinkError ReadRecord(FirmwareRecord* record);
@@ -106,7 +106,7 @@ class ImageFile {
 };
 
 // The read function for image files: `source` is an ImageFile. Seeks to `offset` and reads
-// `count` bytes; the error of either call, or EndOfData when the file has become shorter.
+// `count` bytes; the error of either call, or kLinkEndOfData when the file has become shorter.
 LinkError ReadImageFile(const void* user, void* source, std::uint32_t offset,
                         std::uint32_t count, std::uint8_t* destination);
 

@@ -21,7 +21,7 @@
 #include "reader_link/transport.h"
 #include "reader_tools/tool_opener.h"
 #include "reader_update/firmware_folder.h"
-#include "reader_update/reader_information.h"
+#include "reader_link/reader_information.h"
 #include "reader_update/reader_prompt.h"
 #include "reader_update/tool_reader.h"
 #include "reader_update/reader_update_form.h"
@@ -91,7 +91,7 @@ void CKindlerView::OnInitialUpdate() {
 
   if (RememberedResetSelection() == 0) {
     std::uint8_t tag_type = 0;
-    RememberResetSelection(App().GetTagTypeOption(&tag_type) ? tag_type : kTagTypeAll);
+    RememberResetSelection(App().GetTagTypeOption(&tag_type) ? tag_type : kTechAll);
   }
   reset_selection_ = RememberedResetSelection();
   tagit_box_->setChecked((reset_selection_ & kTechTagIt) != 0);

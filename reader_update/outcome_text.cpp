@@ -13,7 +13,7 @@ std::string ErrorLine(const UpdateJob& job) {
 
 std::string CheckFailureMessage(const UpdateJob& job, const std::string& folder) {
   const char* name = job.base_name.c_str();
-  if (job.result == VariantMismatch) return FormatString(IDS_VERIFY_PLATFORM_ERROR, name);
+  if (job.result == kLinkVariantMismatch) return FormatString(IDS_VERIFY_PLATFORM_ERROR, name);
   if (job.phase == kPhasePortNotOpen) return LoadString(IDS_READER_RESPONSE_ERROR);
   if (job.phase != kPhaseRead) return FormatString(IDS_VERIFY_FILE_ERROR, name);
   if (job.result == kErrorFileNotFound) {

@@ -7,7 +7,7 @@ namespace flashwright {
 
 LinkError ResetReaderConfiguration(int port, std::uint8_t selection) {
   LinkError result =
-      port > 0 ? OpenReaderPort(static_cast<std::uint16_t>(port)) : LinkError{PortNotOpen};
+      port > 0 ? OpenReaderPort(static_cast<std::uint16_t>(port)) : LinkError{kLinkPortNotOpen};
   // Only a port opened here is closed: a failed open may mean that another owner holds it.
   if (result == 0) {
     result = ResetConfiguration(selection);

@@ -3,7 +3,6 @@
 # flashwright-cli both drive it.
 add_library(fw_reader_run_control STATIC
   begin_update.cpp
-  reader_information.cpp
   reader_prompt.cpp
   reader_reset.cpp
   run_discovery.cpp

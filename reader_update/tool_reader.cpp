@@ -2,7 +2,7 @@
 
 #include "app/string_table.h"
 #include "platform/port_map.h"
-#include "reader_update/reader_information.h"
+#include "reader_link/reader_information.h"
 #include "reader_update/run_discovery.h"
 
 namespace flashwright {

@@ -17,7 +17,6 @@ inline constexpr const char kResetConfiguration[] = "Reset Configuration";
 
 inline constexpr const char kAutoDetect[] = "auto-detect";
 inline constexpr const char kComPortFormat[] = "COM%d";
-inline constexpr const char kNoReader[] = "(no reader)";
 inline constexpr const char kErrorLine[] = "(error %ld)";
 
 inline constexpr const char kFoundVersionError[] = "Reader version (error %ld) found on COM %d using %s.";

@@ -1,8 +1,6 @@
 #include <string>
 
-#include "reader_link/commands.h"
-#include "reader_link/reader_info.h"
-#include "reader_link/transport.h"
+#include "reader_link/reader_information.h"
 #include "readerprobe/detect_reader.h"
 
 namespace flashwright::probe {
@@ -12,29 +10,17 @@ LinkError GetReaderInfo(int port, std::string* version_text, std::string* power_
   version_text->clear();
   power_text->clear();
   if (port <= 0) return 0;
-  // A number beyond the port range must not wrap round to another port.
-  LinkError result = port > 0xFFFF ? PortOpenFailed : OpenReaderPort(static_cast<std::uint16_t>(port));
-  const bool opened = result == 0;
-  std::uint32_t version = 0;
-  std::uint16_t bootloader = kBootloaderUnknown;
-  std::uint8_t flags = 0;
-  if (opened) result = ReadReaderVersion(&version, &bootloader, &flags);
-  if (result != 0) {
-    *version_number = 0;
-    *version_text = "(no reader)";
-    *power_text = "NA";
-  } else {
-    *version_text = ReaderVersionText(version, bootloader, flags);
-    const std::string digits = std::to_string((version >> 16) & 0xFF) +
-                               std::to_string((version >> 8) & 0xFF) +
-                               std::to_string(version & 0xFF);
-    *version_number = std::stoi(digits);  // at most 255255255
-    LinkError power_error = 0;
-    *power_text = ReadPowerText(version, &power_error);
-    result = power_error;
-  }
-  if (opened) CloseReaderPort();
-  return result;
+  const ReaderInformation info = ReadReaderInformation(port, true);
+  *version_text = info.version_text;
+  *power_text = info.power_text;
+  *version_number = 0;
+  if (info.result != 0) return info.result;
+  // The three version bytes' decimal digits run together: at most 255255255.
+  const std::string digits = std::to_string((info.version >> 16) & 0xFF) +
+                             std::to_string((info.version >> 8) & 0xFF) +
+                             std::to_string(info.version & 0xFF);
+  *version_number = std::stoi(digits);
+  return info.power_error;
 }
 
 }  // namespace flashwright::probe

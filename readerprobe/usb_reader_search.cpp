@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/device_setup.h"
+#include "platform/text_case.h"
 #include "readerprobe/detect_reader.h"
 
 namespace flashwright::probe {
@@ -11,14 +12,6 @@ namespace {
 
 constexpr const char* kReaderHardwareId = "USB\\VID_7E51&PID_032A&REV_0400";
 constexpr const char* kReaderPortHardwareId = "VID_7E51&PID_032A";
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 // Walks `set` to the first device that `matches` and reads `property` of it. A property that
 // cannot be read ends the whole search.
@@ -43,7 +36,7 @@ int FindUsbReaderService(std::string* service) {
   service->clear();
   return SearchDevices(
       platform::DevicesOfEnumerator("USB"),
-      [](const std::string& id) { return EqualNoCase(id, kReaderHardwareId); },
+      [](const std::string& id) { return SameIgnoringCase(id, kReaderHardwareId); },
       &platform::DeviceRecord::service, service);
 }
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "reader_tools/power_level.h"
+#include "platform/text_case.h"
 
 namespace flashwright::cli {
 namespace {
@@ -35,16 +35,6 @@ std::optional<FirmwareFileEntry> FindByName(const std::vector<FirmwareFileEntry>
 
 }  // namespace
 
-std::string UpperCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::optional<int> ParsePortArgument(const std::string& text) {
   const std::string lower = LowerCase(text);
   if (lower == "auto") return kAutoDetectPort;
@@ -52,15 +42,6 @@ std::optional<int> ParsePortArgument(const std::string& text) {
   const auto number = DecimalNumber(digits, 5, kHighestPort);
   if (!number || *number == 0) return std::nullopt;
   return static_cast<int>(*number);
-}
-
-std::optional<std::uint8_t> ParseTagTypes(const std::string& text) {
-  const std::string lower = LowerCase(text);
-  if (lower == "all") return 3;
-  if (lower == "iso") return 2;
-  if (lower == "ti") return 1;
-  if (lower == "none") return 0;
-  return std::nullopt;
 }
 
 bool IsVersionConstraint(const std::string& text) {
@@ -106,28 +87,6 @@ std::optional<FirmwareFileEntry> FindFirmwareFile(const std::vector<FirmwareFile
   return FindByName(files, lower, true);
 }
 
-std::optional<int> SecurityMethodPosition(const std::string& name) {
-  const std::string upper = UpperCase(name);
-  if (upper == "AFI") return 0;
-  if (upper == "EAS") return 1;
-  if (upper == "DSFID") return 2;
-  if (upper == "NONE") return 3;
-  return std::nullopt;
-}
 
-std::optional<std::uint8_t> TransmitModeArgument(const std::string& text) {
-  if (text == "4") return 0;
-  if (text == "256") return 1;
-  return std::nullopt;
-}
-
-std::optional<std::uint8_t> PowerLevelArgument(const std::string& text) {
-  const std::string lower = LowerCase(text);
-  if (lower == "100mw") return kPower100mW;
-  if (lower == "200mw") return kPower200mW;
-  if (lower == "400mw") return kPower400mW;
-  if (lower == "1w") return kPower1W;
-  return std::nullopt;
-}
 
 }  // namespace flashwright::cli

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_case.h"
 #include "reader_update/firmware_folder.h"
 
 namespace flashwright::cli {
@@ -17,9 +18,6 @@ inline constexpr int kHighestPort = 0xFFFF;
 
 // "auto", a COM number 1 to 65535, or "COM<n>" (any case). 0 for "auto".
 std::optional<int> ParsePortArgument(const std::string& text);
-
-// "all" 3, "iso" 2, "ti" 1, "none" 0 (any case), as the windowed program's /P keywords.
-std::optional<std::uint8_t> ParseTagTypes(const std::string& text);
 
 // A version constraint: "G", "L" or no letter, then one to three dot-separated decimal
 // components of 0 to 255 ("L2.1", "G4", "4.241.8"). Letters in any case.
@@ -37,14 +35,6 @@ std::vector<std::string> ApplyConstraintArguments(std::vector<std::string> list,
 std::optional<FirmwareFileEntry> FindFirmwareFile(const std::vector<FirmwareFileEntry>& files,
                                                   const std::string& name);
 
-// Positions of the security method list "AFI", "EAS", "DSFID", "None" (any case).
-std::optional<int> SecurityMethodPosition(const std::string& name);
-// "4" gives mode 0 ("1 out of 4"), "256" mode 1.
-std::optional<std::uint8_t> TransmitModeArgument(const std::string& text);
-// "100mW", "200mW", "400mW", "1W" (any case) give their level codes.
-std::optional<std::uint8_t> PowerLevelArgument(const std::string& text);
 
-std::string UpperCase(std::string text);
-std::string LowerCase(std::string text);
 
 }  // namespace flashwright::cli

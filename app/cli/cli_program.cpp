@@ -20,9 +20,14 @@
 #include "app/cli/signal_watcher.h"
 #include "app/cli/update_command.h"
 #include "app/cli/usb_commands.h"
-#include "platform/console.h"
 #include "app/string_table.h"
+#include "platform/console.h"
+#include "platform/text_case.h"
+#include "reader_link/tag_technology.h"
+#include "reader_tools/power_level.h"
+#include "reader_tools/security_method.h"
 #include "reader_tools/tool_entry.h"
+#include "reader_tools/transmit_mode.h"
 #include "reader_update/firmware_folder.h"
 #include "usb_update/usb_image.h"
 
@@ -61,11 +66,23 @@ void AddPortOption(CLI::App* command, std::string* port) {
       ->capture_default_str();
 }
 
+// The keywords of a vocabulary table, for an option's list of accepted values (which the
+// option's value becomes when it matches in another letter case).
+template <typename Table>
+std::vector<std::string> Keywords(const Table& table, bool lower_case = false) {
+  std::vector<std::string> keywords;
+  for (const auto& entry : table) {
+    keywords.emplace_back(lower_case ? LowerCase(entry.keyword) : std::string(entry.keyword));
+  }
+  return keywords;
+}
+
 CLI::Option* AddTagTypesOption(CLI::App* command, std::string* tag_types) {
+  const std::vector<std::string> keywords = Keywords(kTagTechnologyKeywords, true);
   return command
       ->add_option("--tag-types", *tag_types, "tag technologies: all, iso, ti or none")
       ->type_name("all|iso|ti|none")
-      ->check(CLI::IsMember({"all", "iso", "ti", "none"}, CLI::ignore_case).description(""));
+      ->check(CLI::IsMember(keywords, CLI::ignore_case).description(""));
 }
 
 // A usage error found after the arguments were read. Nothing has been sent to a reader.
@@ -200,13 +217,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   CLI::App* transmit = app.add_subcommand("transmit-mode", "read or set the RF transmit mode");
   transmit->add_option("--set", args.transmit_mode, "new mode: 1 out of 4 or 1 out of 256")
       ->type_name("4|256")
-      ->check(CLI::IsMember({"4", "256"}).description(""));
+      ->check(CLI::IsMember(Keywords(kTransmitModes)).description(""));
   AddPortOption(transmit, &args.port);
 
   CLI::App* power = app.add_subcommand("power-level", "read or set the RF power level");
   power->add_option("--set", args.power_level, "new level")
       ->type_name("100mW|200mW|400mW|1W")
-      ->check(CLI::IsMember({"100mW", "200mW", "400mW", "1W"}, CLI::ignore_case).description(""));
+      ->check(CLI::IsMember(Keywords(kPowerLevels), CLI::ignore_case).description(""));
   AddPortOption(power, &args.port);
 
   CLI::App* usb = app.add_subcommand(
@@ -281,7 +298,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     request.port = port;
     request.recover = args.recover;
     request.check_only = args.check_only;
-    request.reset_selection = ParseTagTypes(args.tag_types).value_or(3);
+    request.reset_selection = TagTechnologyFromKeyword(args.tag_types).value_or(kTechAll);
     request.limits.too_old = ApplyConstraintArguments(request.limits.too_old, args.too_old);
     request.limits.too_new = ApplyConstraintArguments(request.limits.too_new, args.too_new);
     request.interactive = mode == OutputMode::Terminal && platform::IsTerminal(stdin);
@@ -308,7 +325,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   }
 
   if (reset->parsed()) {
-    const std::uint8_t selection = ParseTagTypes(args.reset_tag_types).value_or(0);
+    const std::uint8_t selection = TagTechnologyFromKeyword(args.reset_tag_types).value_or(kTechNone);
     if (selection == 0) {
       return UsageError(output, "reset-config",
                         "--tag-types must name at least one technology: all, iso or ti.");
@@ -330,7 +347,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   if (security->parsed()) {
     std::optional<SecuritySetting> setting;
     if (!args.security.empty()) {
-      const auto position = SecurityMethodPosition(args.security[0]);
+      const auto position = SecurityMethodPositionOfName(args.security[0]);
       if (!position) {
         return UsageError(output, "security",
                           "unknown security method '" + args.security[0] +
@@ -345,13 +362,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
 
   if (transmit->parsed()) {
     std::optional<std::uint8_t> mode_value;
-    if (transmit->count("--set") > 0) mode_value = TransmitModeArgument(args.transmit_mode);
+    if (transmit->count("--set") > 0) mode_value = TransmitModeFromKeyword(args.transmit_mode);
     return RunTransmitMode(port, mode_value, output);
   }
 
   if (power->parsed()) {
     std::optional<std::uint8_t> level;
-    if (power->count("--set") > 0) level = PowerLevelArgument(args.power_level);
+    if (power->count("--set") > 0) level = PowerLevelFromKeyword(args.power_level);
     return RunPowerLevel(port, level, output);
   }
   if (usb_list->parsed()) return RunUsbList(output);

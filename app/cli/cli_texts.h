@@ -7,7 +7,7 @@
 
 namespace flashwright::cli::texts {
 
-// The reader update view's texts (kNoReader, kVerifyLine, kFoundVersion, ...).
+// The reader update view's texts (kVerifyLine, kFoundVersion, ...).
 using namespace ::flashwright::texts;
 
 // The reader tool dialogs' sentences (kAfiSetTo, kReaderError, ...) and their field labels.

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/console.h"
+#include "platform/text_case.h"
 
 namespace flashwright::cli {
 namespace {
@@ -186,7 +187,7 @@ bool EventOutput::AskYesNo(const std::string& question) {
     std::fputc('\n', out_);
     return false;
   }
-  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  answer = LowerCase(answer);
   while (!answer.empty() && (answer.back() == ' ' || answer.back() == '\r')) answer.pop_back();
   return answer == "y" || answer == "yes";
 }

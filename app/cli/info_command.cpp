@@ -8,7 +8,7 @@
 #include "discovery/version_gate.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_info.h"
-#include "reader_update/reader_information.h"
+#include "reader_link/reader_information.h"
 #include "reader_update/run_discovery.h"
 
 namespace flashwright::cli {

@@ -359,7 +359,7 @@ TEST_F(FindReaderTest, AConfiguredPortWithoutADeviceReportsTheOpenFailure) {
       SystemRegText().Key(std::string(kRavelinKey) + "\\1.00").Dword("Port", 9).Text()));
   Freeze();
   Found found = Find();
-  EXPECT_EQ(found.result, PortOpenFailed);
+  EXPECT_EQ(found.result, kLinkPortOpenFailed);
   EXPECT_EQ(found.port, 9);
   EXPECT_EQ(found.source, "Ravelin Reg 1.00");
 }
@@ -372,7 +372,7 @@ TEST_F(FindReaderTest, AConfiguredNumberBeyondThePortRangeDoesNotWrapToAnotherPo
                                          .Dword("Port", 0x10003)
                                          .Text()));
   Found found = Find();
-  EXPECT_EQ(found.result, PortOpenFailed);
+  EXPECT_EQ(found.result, kLinkPortOpenFailed);
   EXPECT_EQ(found.port, 0x10003);
   EXPECT_EQ(reader.RequestCount(kVersionCommand), 0u);
 }
@@ -383,7 +383,7 @@ TEST_F(FindReaderTest, ASilentReaderGivesTheTimeoutAndNoSource) {
   silent.SetFault(sim::SimFault::NoAnswer);
   Freeze();
   Found found = Find();
-  EXPECT_EQ(found.result, Timeout);
+  EXPECT_EQ(found.result, kLinkTimeout);
   EXPECT_EQ(found.port, 3);
   EXPECT_EQ(found.version, 0u);
   EXPECT_EQ(found.source, "");
@@ -401,7 +401,7 @@ TEST_F(FindReaderTest, APortHeldOpenByAnotherTaskIsLeftAlone) {
   platform::SerialPort* held = ReaderPortHandle();
 
   Found found = Find();
-  EXPECT_EQ(found.result, PortAlreadyOpen);
+  EXPECT_EQ(found.result, kLinkPortAlreadyOpen);
   EXPECT_EQ(found.port, 3);
   // The other task's port is still open and still talks to its reader.
   EXPECT_EQ(ReaderPortHandle(), held);

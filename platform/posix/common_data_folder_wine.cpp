@@ -11,17 +11,10 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/text_case.h"
 
 namespace flashwright::platform {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 bool Exists(const std::string& path) {
   struct stat info {};
@@ -36,7 +29,7 @@ std::string MatchEntry(const std::string& folder, const std::string& component) 
   if (dir == nullptr) return {};
   std::vector<std::string> matches;
   while (dirent* entry = ::readdir(dir)) {
-    if (EqualNoCase(entry->d_name, component)) matches.emplace_back(entry->d_name);
+    if (SameIgnoringCase(entry->d_name, component)) matches.emplace_back(entry->d_name);
   }
   ::closedir(dir);
   if (matches.empty()) return {};

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "platform/port_map.h"
+#include "platform/text_case.h"
 
 namespace flashwright::platform {
 namespace {
@@ -169,14 +170,6 @@ int OpenEnumeratorFolder(const std::string& root, const std::string& folder,
   return error == ENOENT ? 0 : error;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 struct UsbIdentity {
   std::string hardware_id;
   std::string product;
@@ -285,7 +278,7 @@ DeviceSet TtysOfService(const std::string& root, std::string_view service) {
   if (set.open_error != 0) return set;
   for (const std::string& tty : ttys) {
     TtyOrigin origin = OriginOfTty(root, tty);
-    if (origin.service.empty() || !EqualNoCase(origin.service, service)) continue;
+    if (origin.service.empty() || !SameIgnoringCase(origin.service, service)) continue;
     DeviceRecord record;
     record.hardware_id = origin.hardware_id;
     record.service = origin.service;
@@ -318,7 +311,7 @@ DeviceSet PortsClassDevices() {
 
 DeviceSet DevicesOfEnumerator(std::string_view enumerator) {
   const std::string root = SysfsRoot();
-  if (EqualNoCase(enumerator, "USB")) return UsbDevices(root);
+  if (SameIgnoringCase(enumerator, "USB")) return UsbDevices(root);
   return TtysOfService(root, enumerator);
 }
 

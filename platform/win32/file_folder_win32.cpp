@@ -9,18 +9,10 @@
 #include <string>
 
 #include "platform/file_folder.h"
+#include "platform/text_case.h"
 
 namespace flashwright::platform {
 namespace {
-
-bool EqualNoCase(const std::string& a, const char* b) {
-  const std::string other(b);
-  return a.size() == other.size() &&
-         std::equal(a.begin(), a.end(), other.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 }  // namespace
 
@@ -50,7 +42,7 @@ std::vector<std::string> ListNamedFiles(const std::string& folder, const char* e
     // The pattern also matches longer extensions through their short names; only the
     // extension itself counts, in any case, as the file system compares names.
     if (dot == std::string::npos || dot == 0) continue;
-    if (!EqualNoCase(file_name.substr(dot + 1), extension)) continue;
+    if (!SameIgnoringCase(file_name.substr(dot + 1), extension)) continue;
     names.push_back(file_name.substr(0, dot));
   } while (::FindNextFileA(search, &found));
   ::FindClose(search);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/text_case.h"
 
 namespace flashwright::platform {
 namespace {
@@ -18,16 +19,11 @@ constexpr int kMaxDepth = 8;
 constexpr std::size_t kMaxNodes = 4096;
 constexpr DWORD kNameChars = 16384;  // the longest key or value name the registry allows
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::size_t AddChild(RegistryHive* hive, std::size_t parent, const std::string& name) {
   const std::size_t child = hive->nodes.size();
   hive->nodes.push_back(RegistryNode{});
   hive->nodes[child].name = name;
-  hive->nodes[parent].by_name.emplace(Lower(name), child);
+  hive->nodes[parent].by_name.emplace(LowerCase(name), child);
   hive->nodes[parent].subkeys.push_back(child);
   return child;
 }
@@ -51,7 +47,7 @@ void ReadValues(HKEY key, RegistryNode* node) {
       continue;
     }
     value.data.resize(read);
-    node->values[Lower(value_name)] = std::move(value);
+    node->values[LowerCase(value_name)] = std::move(value);
   }
 }
 

@@ -22,7 +22,7 @@ void Drive(ReplyScanner scanner, const std::uint8_t* data, std::size_t size) {
   const std::size_t piece = size > 0 ? (data[0] % 17) + 1 : 1;
   while (at < size && result.received == 0) {
     std::size_t take = size - at < piece ? size - at : piece;
-    if (buffered + take > sizeof buffer) return;  // the receive loop ends with RxOverflow
+    if (buffered + take > sizeof buffer) return;  // the receive loop ends with kLinkRxOverflow
     std::memcpy(buffer + buffered, data + at, take);
     buffered += take;
     at += take;

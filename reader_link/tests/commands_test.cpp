@@ -130,7 +130,7 @@ TEST_F(CommandsTest, FaultyRepliesEndInTimeout) {
   for (SimFault fault : {SimFault::NoAnswer, SimFault::BadCrc, SimFault::WrongEcho}) {
     reader_->SetFault(fault);
     const auto started = Clock::now();
-    EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), Timeout);
+    EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), kLinkTimeout);
     const auto waited = Clock::now() - started;
     EXPECT_GE(waited, std::chrono::milliseconds(kCommandTimeLimitMs - 1));
     // "About 1250 ms": a receive that ran on well past its limit is a fault too.
@@ -166,7 +166,7 @@ TEST_F(CommandsTest, OversizedReplyOverflows) {
   huge[2] = 0x50;
   reader_->SetReplyOverride(0x11, huge);
   std::uint32_t version = 0;
-  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), RxOverflow);
+  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), kLinkRxOverflow);
 }
 
 TEST_F(CommandsTest, EnterDownloadAndRecords) {
@@ -197,7 +197,7 @@ TEST_F(CommandsTest, AcknowledgementStatuses) {
   const std::uint8_t data[] = {1, 2, 3, 4, 5, 6, 7, 8};
 
   reader_->SetFault(SimFault::AckStatus2, 1);
-  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), Rejected);
+  EXPECT_EQ(SendRecord(false, 8, 0x0100, 0x00, data, 0x00), kLinkRejected);
 
   // Busy twice in a row is passed up as the raw status.
   reader_->SetFault(SimFault::Busy, 2);
@@ -210,7 +210,7 @@ TEST_F(CommandsTest, AcknowledgementStatuses) {
   // A first record whose second copy is refused fails as a whole.
   const std::size_t before = reader_->RecordLog().size();
   reader_->SetRecordAckStatus(before + 1, 2);
-  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), Rejected);
+  EXPECT_EQ(SendRecord(true, 8, 0x0000, 0x00, data, 0x00), kLinkRejected);
   EXPECT_EQ(reader_->RecordLog().size(), before + 2);
 
   reader_->SetRecordAckStatus(before + 2, 7);
@@ -220,9 +220,9 @@ TEST_F(CommandsTest, AcknowledgementStatuses) {
 TEST_F(CommandsTest, EnterDownloadRefused) {
   StartReader({});
   reader_->SetFault(SimFault::AckStatus2);
-  EXPECT_EQ(EnterDownloadMode(), Rejected);
+  EXPECT_EQ(EnterDownloadMode(), kLinkRejected);
   reader_->SetFault(SimFault::NoAnswer);
-  EXPECT_EQ(EnterDownloadMode(), Timeout);
+  EXPECT_EQ(EnterDownloadMode(), kLinkTimeout);
 }
 
 // The arrival times of the record frames, as the reader saw them.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -238,7 +239,23 @@ TEST(ResultCodes, ReaderStatusesMapBelowStatusBase) {
   EXPECT_EQ(StatusError(1), -33);
   EXPECT_EQ(StatusError(255), -287);
   EXPECT_TRUE(IsReaderRefusal(-33));
-  EXPECT_FALSE(IsReaderRefusal(Timeout));
+  EXPECT_FALSE(IsReaderRefusal(kLinkTimeout));
+}
+
+TEST(ResultCodes, EveryCodeHasItsOwnName) {
+  EXPECT_EQ(LinkErrorName(0), "success (0)");
+  EXPECT_EQ(LinkErrorName(kLinkTimeout), "link timeout (-5)");
+  EXPECT_EQ(LinkErrorName(kLinkPortAlreadyOpen), "link port already open (-6)");
+  EXPECT_EQ(LinkErrorName(StatusError(3)), "reader status 3 (-35)");
+  EXPECT_EQ(LinkErrorName(13), "system error 13");
+  EXPECT_EQ(LinkErrorName(-20), "link code (-20)");
+  // Each negative code of the link is told apart from the others.
+  std::set<std::string> names;
+  for (LinkError code = kLinkVariantMismatch; code <= kLinkEndOfData; ++code) {
+    names.insert(LinkErrorName(code));
+  }
+  EXPECT_EQ(names.size(), 11u);
+  EXPECT_EQ(names.count("link code (-20)"), 0u);
 }
 
 }  // namespace

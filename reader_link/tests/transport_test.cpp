@@ -149,7 +149,7 @@ TEST_F(TransportTest, OpenTwiceLeavesTheFirstPortUsable) {
   BarePty first(ports_.path(), 1);
   BarePty second(ports_.path(), 2);
   ASSERT_EQ(OpenReaderPort(1), 0);
-  EXPECT_EQ(OpenReaderPort(2), PortAlreadyOpen);
+  EXPECT_EQ(OpenReaderPort(2), kLinkPortAlreadyOpen);
   const Bytes request = {0xD5, 0x00, 0x05, 0x04, 0x00, 0x11, 0x8C, 0x66};
   EXPECT_EQ(SendBytes(static_cast<std::uint16_t>(request.size()), true, request.data()), 0);
   EXPECT_EQ(first.ReadAvailable(), request);
@@ -157,13 +157,13 @@ TEST_F(TransportTest, OpenTwiceLeavesTheFirstPortUsable) {
 }
 
 TEST_F(TransportTest, AbsentOrBusyPortFailsToOpen) {
-  EXPECT_EQ(OpenReaderPort(3), PortOpenFailed);
+  EXPECT_EQ(OpenReaderPort(3), kLinkPortOpenFailed);
   BarePty reader(ports_.path(), 3);
   // Another program holds the port.
   const int other = ::open(reader.slave_path().c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(other, 0);
   ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(OpenReaderPort(3), PortOpenFailed);
+  EXPECT_EQ(OpenReaderPort(3), kLinkPortOpenFailed);
   EXPECT_EQ(ReaderPortHandle(), nullptr);
   ::close(other);
   EXPECT_EQ(OpenReaderPort(3), 0);
@@ -203,12 +203,12 @@ TEST_F(TransportTest, NothingWorksWithoutAnOpenPort) {
   ReplyResult result;
   result.received = 7;
   const auto started = Clock::now();
-  EXPECT_EQ(ReceiveReply(1250, ScanVersionReply, &result), PortNotOpen);
+  EXPECT_EQ(ReceiveReply(1250, ScanVersionReply, &result), kLinkPortNotOpen);
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1000));
   EXPECT_EQ(result.received, 0);
   const std::uint8_t byte = 0;
-  EXPECT_EQ(SendBytes(1, true, &byte), PortNotOpen);
-  EXPECT_EQ(ReadReaderVersion(nullptr, nullptr, nullptr), PortNotOpen);
+  EXPECT_EQ(SendBytes(1, true, &byte), kLinkPortNotOpen);
+  EXPECT_EQ(ReadReaderVersion(nullptr, nullptr, nullptr), kLinkPortNotOpen);
 }
 
 TEST_F(TransportTest, SilentReaderTimesOutAfterTheLimit) {
@@ -218,7 +218,7 @@ TEST_F(TransportTest, SilentReaderTimesOutAfterTheLimit) {
     SetWaitPolicy(policy);
     ReplyResult result;
     const auto started = Clock::now();
-    EXPECT_EQ(ReceiveReply(300, ScanVersionReply, &result), Timeout);
+    EXPECT_EQ(ReceiveReply(300, ScanVersionReply, &result), kLinkTimeout);
     // The millisecond tick may advance just after the start was taken.
     const auto waited = Clock::now() - started;
     EXPECT_GE(waited, std::chrono::milliseconds(299));
@@ -233,7 +233,7 @@ TEST_F(TransportTest, MoreThan320BytesOverflowTheReceiveBuffer) {
 
   reader.Write(Bytes(321, 0x00));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(ReceiveReply(500, ScanVersionReply, &result), RxOverflow);
+  EXPECT_EQ(ReceiveReply(500, ScanVersionReply, &result), kLinkRxOverflow);
 
   // An incomplete frame that claims more than fits: 320 bytes are held, one more overflows.
   ASSERT_EQ(PurgeReaderInput(), 0);
@@ -245,7 +245,7 @@ TEST_F(TransportTest, MoreThan320BytesOverflowTheReceiveBuffer) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     reader.Write({0x00});
   });
-  EXPECT_EQ(ReceiveReply(1000, ScanVersionReply, &result), RxOverflow);
+  EXPECT_EQ(ReceiveReply(1000, ScanVersionReply, &result), kLinkRxOverflow);
   late.join();
 }
 
@@ -316,12 +316,12 @@ TEST_F(TransportTest, TransactStopsAtTheFirstGoodAttempt) {
   calls = 0;
   auto failing_builder = [](const void*) -> LinkError {
     ++calls;
-    return ShortWrite;
+    return kLinkShortWrite;
   };
   ReplyResult result;
-  EXPECT_EQ(Transact(failing_builder, nullptr, ScanVersionReply, 100, 3, &result), ShortWrite);
+  EXPECT_EQ(Transact(failing_builder, nullptr, ScanVersionReply, 100, 3, &result), kLinkShortWrite);
   EXPECT_EQ(calls, 3);
-  EXPECT_EQ(Transact(failing_builder, nullptr, ScanVersionReply, 100, 0, &result), Timeout);
+  EXPECT_EQ(Transact(failing_builder, nullptr, ScanVersionReply, 100, 0, &result), kLinkTimeout);
 }
 
 std::uint32_t g_fake_tick = 0;

@@ -23,7 +23,7 @@ void Check(bool condition) {
 }
 
 bool KnownResult(ToolResult result) {
-  return result == 0 || result == UnexpectedReply || (result >= 1 && result <= 255);
+  return result == 0 || result == kToolUnexpectedReply || (result >= 1 && result <= 255);
 }
 
 void RunParsers(const std::uint8_t* bytes, std::size_t count, const std::string& id_text) {

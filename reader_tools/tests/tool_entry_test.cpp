@@ -1,9 +1,15 @@
 // The entry rules of the settings tools and the status line texts.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
+#include "reader_link/tag_technology.h"
+#include "reader_tools/power_level.h"
 #include "reader_tools/security_method.h"
 #include "reader_tools/tool_entry.h"
 #include "reader_tools/tool_status_text.h"
+#include "reader_tools/transmit_mode.h"
 
 namespace flashwright {
 namespace {
@@ -46,6 +52,48 @@ TEST(SecurityEntry, MethodFromPositionAndTheEasAndNoneRules) {
   }
   EXPECT_FALSE(ParseSecurityEntry(0, ""));
   EXPECT_EQ(ParseSecurityEntry(-1, "12")->method, kSecurityAfi);
+}
+
+// The names the dialogs list are the names the command line accepts, in any letter case, and
+// each one leads back to the setting it names.
+TEST(SettingNames, EachNameAndKeywordLeadsBackToItsSetting) {
+  for (int position = 0; position < 4; ++position) {
+    const std::uint8_t method = SecurityMethodAtPosition(position);
+    const std::string name = SecurityMethodName(method);
+    EXPECT_EQ(SecurityMethodPositionOfName(name), position) << name;
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(SecurityMethodPositionOfName(lower), position) << lower;
+  }
+  EXPECT_EQ(SecurityMethodAtPosition(4), kSecurityAfi);
+  EXPECT_FALSE(SecurityMethodPositionOfName("AF"));
+  EXPECT_FALSE(SecurityMethodPositionOfName("AFI "));
+
+  EXPECT_EQ(TransmitModeFromKeyword("4"), 0);
+  EXPECT_EQ(TransmitModeFromKeyword("256"), 1);
+  EXPECT_FALSE(TransmitModeFromKeyword("1 out of 4"));
+  EXPECT_FALSE(TransmitModeFromKeyword("2"));
+  EXPECT_STREQ(TransmitModeName(1), "1 out of 256");
+  EXPECT_STREQ(TransmitModeName(2), "(unknown)");
+
+  EXPECT_EQ(PowerLevelFromKeyword("100MW"), kPower100mW);
+  EXPECT_EQ(PowerLevelFromKeyword("1w"), kPower1W);
+  EXPECT_EQ(PowerLevelFromKeyword("400mW"), kPower400mW);
+  EXPECT_FALSE(PowerLevelFromKeyword("100 mW"));
+  EXPECT_FALSE(PowerLevelFromKeyword("2W"));
+  for (int position = 0; position < 4; ++position) {
+    EXPECT_EQ(PowerLevelFromKeyword(kPowerLevels[static_cast<std::size_t>(position)].keyword),
+              PowerLevelAtPosition(position));
+  }
+  EXPECT_FALSE(PowerLevelAtPosition(4));
+  EXPECT_FALSE(PowerLevelAtPosition(-1));
+
+  EXPECT_EQ(TagTechnologyFromKeyword("all"), kTechTagIt | kTechIso);
+  EXPECT_EQ(TagTechnologyFromKeyword("Iso"), kTechIso);
+  EXPECT_EQ(TagTechnologyFromKeyword("TI"), kTechTagIt);
+  EXPECT_EQ(TagTechnologyFromKeyword("none"), kTechNone);
+  EXPECT_FALSE(TagTechnologyFromKeyword("tagit"));
+  EXPECT_FALSE(TagTechnologyFromKeyword(""));
 }
 
 TEST(ToolStatusText, ErrorCodesSentencesAndCommandNotSupported) {

@@ -134,7 +134,7 @@ TEST(SettingsReplies, ReadsFieldsStatusesAndEchoes) {
 
   reply = D6Reply(0x40, {0x00, 0x7E});
   ASSERT_TRUE(ParseReadPortalAfiReply(reply.data(), reply.size(), &afi, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
 
   reply = D6Reply(0x40, {0x31});
   ASSERT_TRUE(ParseWritePortalAfiReply(reply.data(), reply.size(), &result));
@@ -189,14 +189,14 @@ TEST(SettingsReplies, AReplyTooShortForItsFieldsIsUnexpectedAndNeverReadPast) {
     ASSERT_TRUE(ParseReadSecurityMethodReply(exact.data(), exact.size(), &method, &value, &result))
         << length;
     // At most room for a status of 0; without the method and value the reply is unusable.
-    EXPECT_EQ(result, UnexpectedReply) << length;
+    EXPECT_EQ(result, kToolUnexpectedReply) << length;
     EXPECT_EQ(method, 0x77);
     EXPECT_EQ(value, 0x77);
   }
   Bytes write_reply = {0xD6, 0x00, 0x02, 0x42, 0x00};
   ToolResult result = 0;
   ASSERT_TRUE(ParseWriteSecurityMethodReply(write_reply.data(), write_reply.size(), &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
 }
 
 TEST(InventoryReplies, D6ListsTagsInReplyOrderAndStatusSixIsNoTag) {
@@ -230,7 +230,7 @@ TEST(InventoryReplies, ACountThatPromisesMoreTagsThanArrivedListsNone) {
   std::vector<std::string> ids;
   ToolResult result = 0;
   ASSERT_TRUE(ParseInventoryReply(reply.data(), reply.size(), &extra, &ids, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   EXPECT_TRUE(ids.empty());
 }
 
@@ -286,7 +286,7 @@ TEST(BlockReadReplies, BlockTextOtherTagsAndStatuses) {
   EXPECT_EQ(block, "000BCDEF");
 
   ASSERT_TRUE(ParseBlockReadReply(reply.data(), reply.size(), true, "E0040100ABCDEF01", &block, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   EXPECT_EQ(block, "");
 
   reply = D6Reply(0x02, {0x03});
@@ -304,12 +304,12 @@ TEST(BlockReadReplies, BlockTextOtherTagsAndStatuses) {
   EXPECT_EQ(block, "DEADBEEF");
   // The same reply read as the other variant misplaces the identifier.
   ASSERT_TRUE(ParseBlockReadReply(reply.data(), reply.size(), true, "12345678", &block, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
 
   // Right tag, but the block is cut off.
   reply = D6Reply(0x02, {0x00, 0xE0, 0x04, 0x01, 0x00, 0x12, 0x34, 0x56, 0x78, 0x01, 0x02});
   ASSERT_TRUE(ParseBlockReadReply(reply.data(), reply.size(), true, "E004010012345678", &block, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
 }
 
 TEST(ToolReplyParsers, AnEchoOfAnotherCommandIsUnexpectedForEveryParser) {
@@ -323,25 +323,25 @@ TEST(ToolReplyParsers, AnEchoOfAnotherCommandIsUnexpectedForEveryParser) {
   const std::uint8_t* b = reply.data();
   std::size_t n = reply.size();
   ASSERT_TRUE(ParseInventoryReply(b, n, &extra, &ids, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseBlockReadReply(b, n, true, "0", &block, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseReadPortalAfiReply(b, n, &byte, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseReadSecurityMethodReply(b, n, &byte, &byte, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseReadTransmitModeReply(b, n, &byte, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseReadRfPowerLevelReply(b, n, &byte, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
   result = 0;
   ASSERT_TRUE(ParseWriteRfPowerLevelReply(b, n, &result));
-  EXPECT_EQ(result, UnexpectedReply);
+  EXPECT_EQ(result, kToolUnexpectedReply);
 }
 
 }  // namespace

@@ -35,17 +35,17 @@ class ToolTransactTest : public ::testing::Test {
 TEST(ToolTransactWithoutPort, ReturnsMinus3AtOnceAndBeforeTheVersionGate) {
   ASSERT_EQ(ReaderPortHandle(), nullptr);
   std::uint8_t afi = 0;
-  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), PortNotOpen);
-  EXPECT_EQ(ReadPortalAfi(0x0A020000, &afi), PortNotOpen);
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), kLinkPortNotOpen);
+  EXPECT_EQ(ReadPortalAfi(0x0A020000, &afi), kLinkPortNotOpen);
   bool extra = true;
   std::vector<std::string> ids;
-  EXPECT_EQ(ReadTags(kD6Reader, &extra, &ids), PortNotOpen);
+  EXPECT_EQ(ReadTags(kD6Reader, &extra, &ids), kLinkPortNotOpen);
 }
 
 TEST_F(ToolTransactTest, OldReadersGetSevenForSettingsButTheirTagReadsGoOut) {
   std::uint8_t afi = 0;
-  EXPECT_EQ(ReadPortalAfi(0x0A02FFFF, &afi), ToolsNotSupported);
-  EXPECT_EQ(WritePortalAfi(0x0A02FFFF, 0x12), ToolsNotSupported);
+  EXPECT_EQ(ReadPortalAfi(0x0A02FFFF, &afi), kToolNotSupported);
+  EXPECT_EQ(WritePortalAfi(0x0A02FFFF, 0x12), kToolNotSupported);
   EXPECT_FALSE(reader_.WaitForRequests(1, std::chrono::milliseconds(150)));
   bool extra = true;
   std::vector<std::string> ids;
@@ -82,7 +82,7 @@ TEST_F(ToolTransactTest, AParserNeverSatisfiedStopsAtTheLongestFrameWithMinus4) 
         return false;
       },
       5000);
-  EXPECT_EQ(result, RxOverflow);
+  EXPECT_EQ(result, kLinkRxOverflow);
   EXPECT_EQ(largest_seen, kMaxToolReplyBytes);
 }
 
@@ -96,7 +96,7 @@ TEST_F(ToolTransactTest, BytesBeforeTheStartByteMakeTheReplyUnexpected) {
   reply.insert(reply.end(), frame, frame + sizeof frame);
   reader_.SetReplyOverride(kCommandReadPortalAfi, reply);
   std::uint8_t afi = 0x11;
-  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), UnexpectedReply);
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), kToolUnexpectedReply);
   EXPECT_EQ(afi, 0x11);
 
   // The same reply without the leading bytes is read.
@@ -110,14 +110,14 @@ TEST_F(ToolTransactTest, ASilentReaderTimesOutJustAfterTheLimit) {
   reader_.SetFault(sim::SimFault::NoAnswer);
   std::uint8_t afi = 0;
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), Timeout);
+  EXPECT_EQ(ReadPortalAfi(kD6Reader, &afi), kLinkTimeout);
   auto waited = std::chrono::steady_clock::now() - started;
   EXPECT_GT(waited, std::chrono::milliseconds(500));
   EXPECT_LT(waited, std::chrono::milliseconds(500) + test::kTimeLimitOverrun);
 
   std::string block;
   started = std::chrono::steady_clock::now();
-  EXPECT_EQ(ReadBlock0(kD6Reader, false, "E004010012345678", &block), Timeout);
+  EXPECT_EQ(ReadBlock0(kD6Reader, false, "E004010012345678", &block), kLinkTimeout);
   waited = std::chrono::steady_clock::now() - started;
   EXPECT_GT(waited, std::chrono::milliseconds(250));
   EXPECT_LT(waited, std::chrono::milliseconds(250) + test::kTimeLimitOverrun);

@@ -95,7 +95,7 @@ TEST(ImageFileTest, AFileThatShrinksOrIsTooLargeIsAnErrorNotGarbage) {
   std::filesystem::resize_file(path, 100);
   std::unique_ptr<FirmwareSource> source;
   EXPECT_EQ(FirmwareSource::Create(file.Size(), &file, ReadImageFile, nullptr, &source),
-            EndOfData);
+            kLinkEndOfData);
   EXPECT_EQ(source, nullptr);
 
   // 4 GiB and more do not fit the 32-bit sizes of the source and the progress notes.

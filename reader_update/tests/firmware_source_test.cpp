@@ -1,5 +1,6 @@
 #include "reader_update/firmware_source.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -74,7 +75,7 @@ TEST(FirmwareSourceTest, HalvesTheBufferUntilItCanBeHadAndReadsInChunks) {
   EXPECT_GT(image.calls, 3);
   std::uint8_t rest[2];
   EXPECT_EQ(source->ReadBytes(2, rest), 0);  // "\r\n"
-  EXPECT_EQ(source->ReadBytes(1, rest), EndOfData);
+  EXPECT_EQ(source->ReadBytes(1, rest), kLinkEndOfData);
   EXPECT_EQ(source->BytesConsumed(), total);
 }
 
@@ -83,7 +84,7 @@ TEST(FirmwareSourceTest, NoMemoryWhenNotEvenOneByteCanBeHad) {
   image.text = EndRecord();
   LinkError error = 0;
   auto source = MakeSource(&image, 0, &error);
-  EXPECT_EQ(error, NoMemory);
+  EXPECT_EQ(error, kLinkNoMemory);
   EXPECT_EQ(source, nullptr);
   EXPECT_EQ(image.calls, 0);
   EXPECT_EQ(g_requested.back(), 1u);
@@ -93,7 +94,7 @@ TEST(FirmwareSourceTest, NoMemoryWhenNotEvenOneByteCanBeHad) {
   SetSourceAllocatorForTesting(&kLimited);
   std::unique_ptr<FirmwareSource> made;
   EXPECT_EQ(FirmwareSource::Create(image.size(), &image, MemoryImage::Read, nullptr, &made),
-            NoMemory);
+            kLinkNoMemory);
   SetSourceAllocatorForTesting(nullptr);
   EXPECT_EQ(FirmwareSource::Create(image.size(), &image, MemoryImage::Read, nullptr, &made), 0);
 }
@@ -124,12 +125,12 @@ struct RecordCase {
 
 TEST(FirmwareSourceTest, RecordRules) {
   const RecordCase cases[] = {
-      {"lower-case digits", ":0400000001020a0bE3\r\n", BadFile},
-      {"letter past F", ":04000000010G0A0BE3\r\n", BadFile},
-      {"empty file", "", EndOfData},
-      {"no record at all", "just a comment line\r\n", EndOfData},
-      {"cut inside a record", ":1000000001020304", EndOfData},
-      {"record longer than its line", ":10000000AABB\r\n:00000001FF\r\n", BadFile},
+      {"lower-case digits", ":0400000001020a0bE3\r\n", kLinkBadFile},
+      {"letter past F", ":04000000010G0A0BE3\r\n", kLinkBadFile},
+      {"empty file", "", kLinkEndOfData},
+      {"no record at all", "just a comment line\r\n", kLinkEndOfData},
+      {"cut inside a record", ":1000000001020304", kLinkEndOfData},
+      {"record longer than its line", ":10000000AABB\r\n:00000001FF\r\n", kLinkBadFile},
       {"comment before the first record", "; built 2024\r\n:00000001FF\r\n", 0},
       {"anything between records", "x:00000001FF", 0},
   };
@@ -176,10 +177,63 @@ TEST(FirmwareSourceTest, BinaryJunkEndsWithACodeNotACrash) {
     LinkError result = 0;
     int records = 0;
     while ((result = source->ReadRecord(&record)) == 0) ++records;
-    EXPECT_TRUE(result == BadFile || result == EndOfData) << result;
+    EXPECT_TRUE(result == kLinkBadFile || result == kLinkEndOfData) << result;
     EXPECT_LE(source->BytesConsumed(), image.size());
     EXPECT_LE(image.highest_offset_read, image.size());
   }
+}
+
+// The tests' one Intel HEX writer, read back by the program's own parser: every field of every
+// record arrives as written, and each record's bytes sum to zero with its checksum.
+TEST(FirmwareSourceTest, TheTestsHexWriterRoundTripsThroughTheParser) {
+  std::vector<test::HexLine> lines;
+  lines.push_back({0x0000, test::kHexExtendedLinearAddress, {0x00, 0x01}});
+  std::uint32_t seed = 12345;
+  for (int r = 0; r < 40; ++r) {
+    test::HexLine line;
+    line.address = static_cast<std::uint16_t>(seed * 7919u);
+    line.data.resize(static_cast<std::size_t>(r * 13 % 256));
+    for (std::uint8_t& byte : line.data) {
+      seed = seed * 1103515245u + 12345u;
+      byte = static_cast<std::uint8_t>(seed >> 16);
+    }
+    lines.push_back(line);
+  }
+  lines.push_back({0x0000, test::kHexEndOfFile, {}});
+
+  MemoryImage image;
+  image.text = test::IntelHexText(lines);
+  LinkError error = 0;
+  auto source = MakeSource(&image, 1 << 20, &error);
+  ASSERT_EQ(error, 0);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    FirmwareRecord record;
+    ASSERT_EQ(source->ReadRecord(&record), 0) << i;
+    EXPECT_EQ(record.count, lines[i].data.size()) << i;
+    EXPECT_EQ(record.address, lines[i].address) << i;
+    EXPECT_EQ(record.type, lines[i].type) << i;
+    EXPECT_TRUE(std::equal(lines[i].data.begin(), lines[i].data.end(), record.data.begin())) << i;
+    unsigned sum = record.count + (record.address >> 8) + (record.address & 0xFFu) + record.type +
+                   record.checksum;
+    for (std::size_t b = 0; b < record.count; ++b) sum += record.data[b];
+    EXPECT_EQ(sum & 0xFFu, 0u) << i;
+  }
+
+  // A whole image as the harnesses write it: the end-of-file record without a line end.
+  std::vector<std::uint8_t> bytes(70);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 3);
+  image.text = test::IntelHexImage(bytes, 16, false);
+  EXPECT_EQ(image.text.substr(image.text.size() - 11), ":00000001FF");
+  source = MakeSource(&image, 1 << 20, &error);
+  ASSERT_EQ(error, 0);
+  std::vector<std::uint8_t> read;
+  FirmwareRecord record;
+  while (source->ReadRecord(&record) == 0 && record.type == test::kHexData) {
+    EXPECT_EQ(record.address, read.size());
+    read.insert(read.end(), record.data.begin(), record.data.begin() + record.count);
+  }
+  EXPECT_EQ(record.type, test::kHexEndOfFile);
+  EXPECT_EQ(read, bytes);
 }
 
 }  // namespace

@@ -8,25 +8,14 @@
 #include <vector>
 
 #include "reader_update/firmware_source.h"
+#include "tools/test_support/intel_hex_text.h"
 
 namespace flashwright::test {
 
 // One record line, upper-case, with a correct checksum and "\r\n".
 inline std::string HexRecord(std::uint16_t address, std::uint8_t type,
                              const std::vector<std::uint8_t>& data) {
-  std::uint8_t sum = static_cast<std::uint8_t>(data.size() + (address >> 8) + (address & 0xFF) +
-                                               type);
-  char field[16];
-  std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(data.size()),
-                static_cast<unsigned>(address), static_cast<unsigned>(type));
-  std::string line = field;
-  for (std::uint8_t byte : data) {
-    std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(byte));
-    line += field;
-    sum = static_cast<std::uint8_t>(sum + byte);
-  }
-  std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(static_cast<std::uint8_t>(-sum)));
-  return line + field + "\r\n";
+  return IntelHexRecord(address, type, data);
 }
 
 inline std::string DataRecord(std::uint16_t address, const std::vector<std::uint8_t>& data) {

@@ -62,31 +62,31 @@ TEST(ImageCheckTest, HeaderRecordRules) {
   const std::uint8_t capable = 0x01;  // platform 0, capability bit 0
   ExpectPass(Check(ImageWithHeader(1, 0), kNewBootloader, capable), 0, kPhaseSend, 5, "class 1");
   ExpectPass(Check(ImageWithHeader(3, 0), kNewBootloader, 0x00), 0, kPhaseSend, 5, "class 3");
-  ExpectPass(Check(ImageWithHeader(2, 0), kNewBootloader, capable), BadFile, kPhaseSend, 1,
+  ExpectPass(Check(ImageWithHeader(2, 0), kNewBootloader, capable), kLinkBadFile, kPhaseSend, 1,
              "class 2 is never loaded");
   ExpectPass(Check(ImageWithHeader(0, 0), kNewBootloader, capable), 0, kPhaseSend, 5,
              "class 0 with capability");
-  ExpectPass(Check(ImageWithHeader(0, 0), kNewBootloader, 0x00), BadFile, kPhaseSend, 1,
+  ExpectPass(Check(ImageWithHeader(0, 0), kNewBootloader, 0x00), kLinkBadFile, kPhaseSend, 1,
              "class 0 without capability");
-  ExpectPass(Check(ImageWithHeader(0, 0), nullptr, nullptr), BadFile, kPhaseSend, 1,
+  ExpectPass(Check(ImageWithHeader(0, 0), nullptr, nullptr), kLinkBadFile, kPhaseSend, 1,
              "class 0 in recover mode (no flags)");
 
   const std::string five = Filler(0x100, 2) + DataRecord(0, {0x0C, 0xEF, 0x00, 0xF0, 0x01}) +
                            EndRecord();
-  ExpectPass(Check(five, kNewBootloader, capable), BadFile, kPhaseSend, 3,
+  ExpectPass(Check(five, kNewBootloader, capable), kLinkBadFile, kPhaseSend, 3,
              "header of 5 bytes, at its own line");
   const std::string six = DataRecord(0, {0x0C, 0xEF, 0x00, 0xF0, 0x01, 0x02}) + EndRecord();
   ExpectPass(Check(six, kNewBootloader, 0x01), 0, kPhaseSend, 2, "6 bytes: platform 0");
-  ExpectPass(Check(six, kNewBootloader, 0x21), VariantMismatch, kPhaseSend, 1,
+  ExpectPass(Check(six, kNewBootloader, 0x21), kLinkVariantMismatch, kPhaseSend, 1,
              "6 bytes on a platform 1 reader");
 }
 
 TEST(ImageCheckTest, PlatformMustMatchTheReaders) {
   // Flags bits 5-7 carry the reader's platform, descriptor bits 3-5 the image's.
   ExpectPass(Check(ImageWithHeader(1, 1), kNewBootloader, 0x21), 0, kPhaseSend, 5, "1 on 1");
-  ExpectPass(Check(ImageWithHeader(1, 1), kNewBootloader, 0x01), VariantMismatch, kPhaseSend,
+  ExpectPass(Check(ImageWithHeader(1, 1), kNewBootloader, 0x01), kLinkVariantMismatch, kPhaseSend,
              1, "1 on 0");
-  ExpectPass(Check(ImageWithHeader(1, 0), kNewBootloader, 0xE1), VariantMismatch, kPhaseSend,
+  ExpectPass(Check(ImageWithHeader(1, 0), kNewBootloader, 0xE1), kLinkVariantMismatch, kPhaseSend,
              1, "0 on 7");
   ExpectPass(Check(ImageWithHeader(1, 5), nullptr, nullptr), 0, kPhaseSend, 5,
              "no flags: no platform check");
@@ -98,13 +98,13 @@ TEST(ImageCheckTest, OlderBootloaderTakesOnlyItsAddressRange) {
   ExpectPass(Check(header + DataRecord(0x7C10, eight) + EndRecord(), kOlderBootloader, 1), 0,
              kPhaseSend, 3, "0x7C10 + 8 ends at the limit");
   ExpectPass(Check(header + DataRecord(0x7C18, eight) + EndRecord(), kOlderBootloader, 1),
-             BadFile, kPhaseSend, 2, "0x7C18 + 8 passes the limit");
+             kLinkBadFile, kPhaseSend, 2, "0x7C18 + 8 passes the limit");
   ExpectPass(Check(header + DataRecord(0x0004, {1, 2, 3, 4}) + EndRecord(), kOlderBootloader,
                    1),
-             BadFile, kPhaseSend, 2, "0x0004 is not a multiple of 8");
+             kLinkBadFile, kPhaseSend, 2, "0x0004 is not a multiple of 8");
   ExpectPass(Check(header + ExtendedAddressRecord(0) + EndRecord(), kOlderBootloader, 1),
-             BadFile, kPhaseSend, 2, "no extended address records");
-  ExpectPass(Check(header + DataRecord(0x7C18, eight) + EndRecord(), 0xFFFF, 1), BadFile,
+             kLinkBadFile, kPhaseSend, 2, "no extended address records");
+  ExpectPass(Check(header + DataRecord(0x7C18, eight) + EndRecord(), 0xFFFF, 1), kLinkBadFile,
              kPhaseSend, 2, "an unknown bootloader counts as older");
   ExpectPass(Check(header + DataRecord(0x7C18, eight) + EndRecord(), kNewBootloader, 1), 0,
              kPhaseSend, 3, "a new bootloader takes it");
@@ -119,7 +119,7 @@ TEST(ImageCheckTest, OlderBootloaderTakesOnlyItsAddressRange) {
   ExpectPass(Check(DataRecord(0, {0x0C, 0xEE, 0x00, 0xF0, 0x00, 0x00, 0x40, 0x00}) +
                        EndRecord(),
                    kOlderBootloader, 1),
-             BadFile, kPhaseSend, 1, "wrong start bytes");
+             kLinkBadFile, kPhaseSend, 1, "wrong start bytes");
   ExpectPass(Check(DataRecord(0, {0x0C, 0xEE, 0x00, 0xF0, 0x00, 0x00, 0x40, 0x00}) +
                        EndRecord(),
                    kNewBootloader, 1),
@@ -135,10 +135,10 @@ TEST(ImageCheckTest, OlderBootloaderTakesOnlyItsAddressRange) {
 TEST(ImageCheckTest, RecordTypesAndExtendedAddresses) {
   const std::string header = DataRecord(0, HeaderData(1, 0));
   ExpectPass(Check(header + HexRecord(0, 2, {0x10, 0x00}) + EndRecord(), kNewBootloader, 1),
-             BadFile, kPhaseSend, 2, "segment address record");
+             kLinkBadFile, kPhaseSend, 2, "segment address record");
   ExpectPass(Check(header + HexRecord(0, 5, {0, 0, 0, 0}) + EndRecord(), kNewBootloader, 1),
-             BadFile, kPhaseSend, 2, "start address record");
-  ExpectPass(Check(header + HexRecord(0, 4, {0x01}) + EndRecord(), kNewBootloader, 1), BadFile,
+             kLinkBadFile, kPhaseSend, 2, "start address record");
+  ExpectPass(Check(header + HexRecord(0, 4, {0x01}) + EndRecord(), kNewBootloader, 1), kLinkBadFile,
              kPhaseSend, 2, "extended address record with one byte");
   // Above 64 KiB nothing is checked, not even a header-like record at address 0; back at the
   // bottom the header rules apply again.
@@ -146,17 +146,17 @@ TEST(ImageCheckTest, RecordTypesAndExtendedAddresses) {
                        DataRecord(3, {4}) + ExtendedAddressRecord(0) + DataRecord(0, {1, 2, 3}) +
                        EndRecord(),
                    kNewBootloader, 1),
-             BadFile, kPhaseSend, 6, "upper region skipped, lower checked");
+             kLinkBadFile, kPhaseSend, 6, "upper region skipped, lower checked");
 }
 
 TEST(ImageCheckTest, FileRules) {
   const std::string image = ImageWithHeader(1, 0);
-  ExpectPass(Check(image.substr(0, image.rfind(':')), kNewBootloader, 1), EndOfData, kPhaseRead,
+  ExpectPass(Check(image.substr(0, image.rfind(':')), kNewBootloader, 1), kLinkEndOfData, kPhaseRead,
              5, "no end-of-file record: fails after the last record");
-  ExpectPass(Check("", kNewBootloader, 1), EndOfData, kPhaseRead, 1, "empty file");
+  ExpectPass(Check("", kNewBootloader, 1), kLinkEndOfData, kPhaseRead, 1, "empty file");
   std::string lower = image;
   lower[lower.find("0CEF")] = 'c';
-  ExpectPass(Check(lower, kNewBootloader, 1), BadFile, kPhaseRead, 1, "lower-case hex");
+  ExpectPass(Check(lower, kNewBootloader, 1), kLinkBadFile, kPhaseRead, 1, "lower-case hex");
   ExpectPass(Check("Reader firmware 4.241.8\r\n\r\n" + image, kNewBootloader, 1), 0, kPhaseSend,
              5, "text before the first record");
   ExpectPass(Check(image + ":zz this is not read\r\n" + std::string(5000, '\xFF'),
@@ -211,7 +211,7 @@ TEST(ImageCheckTest, NoMemoryEndsTheCheckAtOnce) {
   SetSourceAllocatorForTesting(&none);
   const PassResult pass = Check(ImageWithHeader(1, 0), kNewBootloader, 1);
   SetSourceAllocatorForTesting(nullptr);
-  ExpectPass(pass, NoMemory, kPhaseRead, 0, "no memory");
+  ExpectPass(pass, kLinkNoMemory, kPhaseRead, 0, "no memory");
 }
 
 // Images written by real tools, read from their files.
@@ -231,15 +231,15 @@ TEST(ImageCheckTest, ToolWrittenImages) {
   ExpectPass(CheckFile("objcopy_image.hex", kOlderBootloader, 1), 0, kPhaseSend, 33,
              "objcopy, older bootloader");
   ExpectPass(CheckFile("srec_image.hex", kNewBootloader, 1), 0, kPhaseSend, 34, "srec_cat");
-  ExpectPass(CheckFile("srec_image.hex", kOlderBootloader, 1), BadFile, kPhaseSend, 1,
+  ExpectPass(CheckFile("srec_image.hex", kOlderBootloader, 1), kLinkBadFile, kPhaseSend, 1,
              "srec_cat's address record is refused by an older bootloader");
   ExpectPass(CheckFile("srec_extended.hex", kNewBootloader, 1), 0, kPhaseSend, 67,
              "srec_cat, two regions");
   ExpectPass(CheckFile("objcopy_extended.hex", kNewBootloader, 1), 0, kPhaseSend, 34,
              "objcopy above 1 MiB");
-  ExpectPass(CheckFile("objcopy_segmented.hex", kNewBootloader, 1), BadFile, kPhaseSend, 1,
+  ExpectPass(CheckFile("objcopy_segmented.hex", kNewBootloader, 1), kLinkBadFile, kPhaseSend, 1,
              "objcopy segment addresses");
-  ExpectPass(CheckFile("objcopy_image.hex", kNewBootloader, 0x21), VariantMismatch, kPhaseSend,
+  ExpectPass(CheckFile("objcopy_image.hex", kNewBootloader, 0x21), kLinkVariantMismatch, kPhaseSend,
              1, "objcopy image on the other platform");
 }
 

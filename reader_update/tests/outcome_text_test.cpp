@@ -27,18 +27,18 @@ TEST(OutcomeTextTest, CheckFailuresInTheirOrder) {
     const char* text;
   };
   const Case cases[] = {
-      {Failed(true, kPhaseSend, VariantMismatch, 1),
+      {Failed(true, kPhaseSend, kLinkVariantMismatch, 1),
        "Verify platform error. Firmware file rdr42418 is not compatible with the reader.\r\n"
        "(Err:-11,Line:1)"},
-      {Failed(true, kPhasePortNotOpen, PortOpenFailed, 0),
+      {Failed(true, kPhasePortNotOpen, kLinkPortOpenFailed, 0),
        "Reader response error. Reader may not support firmware update.\r\n(Err:-9,Line:0)"},
-      {Failed(true, kPhaseSend, BadFile, 12),
+      {Failed(true, kPhaseSend, kLinkBadFile, 12),
        "Verify file error. Firmware file rdr42418 may not be supported by the reader.\r\n"
        "(Err:-7,Line:12)"},
       {Failed(true, kPhaseRead, kErrorFileNotFound, 0),
        "Firmware file rdr42418 not found. Check firmware directory at "
        "/opt/flashwright/firmware.\r\n(Err:2,Line:0)"},
-      {Failed(true, kPhaseRead, BadFile, 3),
+      {Failed(true, kPhaseRead, kLinkBadFile, 3),
        "File error. File rdr42418 or directory /opt/flashwright/firmware may be invalid or "
        "damaged.\r\n(Err:-7,Line:3)"},
   };
@@ -95,7 +95,7 @@ TEST(OutcomeTextTest, RetryQuestionAndRefusal) {
             "from Download Error.");
 
   // A package is never asked: the refusal line is there at once, with the view's suffix.
-  UpdateJob package = Failed(false, kPhaseReadNext, EndOfData, 9);
+  UpdateJob package = Failed(false, kPhaseReadNext, kLinkEndOfData, 9);
   package.is_package = true;
   const UpdateOutcome package_outcome = ComposeUpdateOutcome(package, kFolder, "", 0x0203);
   EXPECT_FALSE(package_outcome.offer_retry);
@@ -133,7 +133,7 @@ TEST(OutcomeTextTest, SuccessWithResetConfigurationAndPowerReminder) {
             "\r\nRESET POWER ON READER.");
 
   job.reset_selection = kTechTagIt;
-  job.reset_result = Timeout;
+  job.reset_result = kLinkTimeout;
   outcome = ComposeUpdateOutcome(job, kFolder, kBasic, 0x0200);
   EXPECT_EQ(outcome.text,
             "Reader firmware on COM 3 successfully updated.\r\n"

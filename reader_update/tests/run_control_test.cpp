@@ -15,7 +15,7 @@
 #include "reader_link/transport.h"
 #include "reader_update/begin_update.h"
 #include "reader_update/firmware_folder.h"
-#include "reader_update/reader_information.h"
+#include "reader_link/reader_information.h"
 #include "reader_update/run_progress_text.h"
 #include "reader_update/tests/hex_text.h"
 #include "reader_update/update_run.h"
@@ -177,7 +177,7 @@ TEST_F(RunControlTest, ControlHeldReportsWhatDiscoveryFoundAndStartsNothing) {
   found = BeginUpdate(request);
   EXPECT_EQ(found.step, BeginUpdateStep::Reported);
   EXPECT_EQ(found.text, FormatText("Reader version (error %ld) found on COM 3 using .",
-                                   static_cast<long>(Timeout)));
+                                   static_cast<long>(kLinkTimeout)));
 }
 
 TEST_F(RunControlTest, ControlHeldWithoutAnyReaderPortReportsNoReaderFound) {
@@ -211,7 +211,7 @@ TEST_F(RunControlTest, FailedDiscoveryShowsMessage141WithTheError) {
   EXPECT_EQ(begin.job, nullptr);
   EXPECT_EQ(begin.text, FormatText("Cannot detect reader on COM 3. Exit other applications and "
                                    "try again.\r\n(error %ld)",
-                                   static_cast<long>(Timeout)));
+                                   static_cast<long>(kLinkTimeout)));
 }
 
 TEST_F(RunControlTest, DiscoveredReaderIsGatedAndUpdated) {
@@ -323,7 +323,7 @@ TEST_F(RunControlTest, ReaderInformationClosesOnlyAPortItOpened) {
   // While another owner holds a port, the read fails and leaves that port open.
   ASSERT_EQ(OpenReaderPort(kCom), 0);
   info = ReadReaderInformation(static_cast<int>(kCom), true);
-  EXPECT_EQ(info.result, PortAlreadyOpen);
+  EXPECT_EQ(info.result, kLinkPortAlreadyOpen);
   EXPECT_EQ(info.version_text, "(no reader)");
   EXPECT_EQ(info.power_text, "NA");
   EXPECT_NE(ReaderPortHandle(), nullptr);

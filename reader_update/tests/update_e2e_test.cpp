@@ -188,7 +188,7 @@ TEST_F(UpdateEndToEndTest, RecoverModeSkipsEnterDownloadAndTheHeaderChecks) {
   refused->target = 0;
   refused->run_inline = true;
   ImageWorker(refused.get());
-  EXPECT_EQ(refused->result, VariantMismatch);
+  EXPECT_EQ(refused->result, kLinkVariantMismatch);
   EXPECT_TRUE(refused->failed_in_check);
   EXPECT_TRUE(reader_->RecordLog().empty());
 
@@ -273,9 +273,9 @@ TEST_F(UpdateEndToEndTest, BadPackagesAndFilesEndBeforeAnythingIsSent) {
       {"notxml", true, kErrorInvalidParameter, kPhaseRead, "notxml", "File error. File notxml"},
       {"empty", true, kErrorInvalidParameter, kPhaseRead, "empty", "File error. File empty"},
       {"nosuchpackage", true, kErrorInvalidParameter, kPhaseRead, "nosuchpackage", "File error."},
-      {"junk", false, EndOfData, kPhaseRead, "junk", "File error. File junk"},
-      {"huge", false, BadFile, kPhaseRead, "huge", "File error. File huge"},
-      {"lower", false, BadFile, kPhaseRead, "lower", "File error. File lower"},
+      {"junk", false, kLinkEndOfData, kPhaseRead, "junk", "File error. File junk"},
+      {"huge", false, kLinkBadFile, kPhaseRead, "huge", "File error. File huge"},
+      {"lower", false, kLinkBadFile, kPhaseRead, "lower", "File error. File lower"},
       {"vanish", false, kErrorFileNotFound, kPhaseRead, "vanish", "Firmware file vanish not"},
   };
   // Listed, then gone before the run reads it.
@@ -317,7 +317,7 @@ TEST_F(UpdateEndToEndTest, BadPackagesAndFilesEndBeforeAnythingIsSent) {
   job->port = kCom + 1;
   RunSeen run = Follow(std::move(job));
   ASSERT_NE(run.job, nullptr);
-  EXPECT_EQ(run.job->result, PortOpenFailed);
+  EXPECT_EQ(run.job->result, kLinkPortOpenFailed);
   EXPECT_EQ(run.job->phase, kPhasePortNotOpen);
   EXPECT_EQ(ComposeUpdateOutcome(*run.job, FirmwareFolder(), "", 0x0203).text,
             "Reader response error. Reader may not support firmware update.\r\n(Err:-9,Line:0)");
@@ -329,7 +329,7 @@ TEST_F(UpdateEndToEndTest, RefusedEnterDownloadEndsInPhaseOne) {
   reader_->SetFault(sim::SimFault::AckStatus2);
   RunSeen run = Follow(Job("boot"));
   ASSERT_NE(run.job, nullptr);
-  EXPECT_EQ(run.job->result, Rejected);
+  EXPECT_EQ(run.job->result, kLinkRejected);
   EXPECT_FALSE(run.job->failed_in_check);
   EXPECT_EQ(run.job->phase, kPhaseEnterDownload);
   EXPECT_EQ(run.job->line, 1u);

@@ -172,7 +172,7 @@ TEST_F(UpdateExitTest, WaitIsBoundedAndNoRunStartsWhileAWorkerIsLeft) {
   EXPECT_EQ(first->result, kErrorRunStopped);
   EXPECT_TRUE(first->failed_in_check);
   EXPECT_EQ(first->phase, kPhasePortNotOpen);
-  EXPECT_EQ(second->result, Timeout);
+  EXPECT_EQ(second->result, kLinkTimeout);
   EXPECT_EQ(second->phase, kPhaseSend);
   EXPECT_EQ(reader_->RecordLog().size(), sent) << "no record after the stop";
   EXPECT_EQ(Completion(300ms), nullptr) << "each job completes once";

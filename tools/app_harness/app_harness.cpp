@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/installed_program_folder.h"
+#include "tools/test_support/intel_hex_text.h"
 #include "windowing/key_state.h"
 #include "reader_update/kindler_view.h"
 #include "usb_update/ezusb_fw_update_view.h"
@@ -25,25 +26,8 @@ std::string HexImage(std::size_t size, std::uint8_t descriptor) {
   const std::uint8_t header[] = {0x00, 0xF0, 0x0C, 0xEF, 0x00, 0xF0, descriptor, 0x00};
   for (std::size_t i = 0; i < size; ++i)
     bytes[i] = i < sizeof header ? header[i] : static_cast<std::uint8_t>(i * 7 + 3);
-  std::string text;
-  char line[64];
-  for (std::size_t address = 0; address < size; address += 16) {
-    const std::size_t count = std::min<std::size_t>(16, size - address);
-    unsigned sum = static_cast<unsigned>(count + (address >> 8) + (address & 0xFF));
-    std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(count),
-                  static_cast<unsigned>(address));
-    text += line;
-    for (std::size_t i = 0; i < count; ++i) {
-      std::snprintf(line, sizeof line, "%02X", bytes[address + i]);
-      text += line;
-      sum += bytes[address + i];
-    }
-    std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-    text += line;
-  }
   // Nothing follows the end-of-file record, so its report has consumed the whole file.
-  text += ":00000001FF";
-  return text;
+  return IntelHexImage(bytes, 16, false);
 }
 
 std::string PackageXml(const std::vector<std::string>& images) {

@@ -57,7 +57,7 @@ TEST_F(WineLinkTest, AsksTheSimulatedReaderForItsVersion) {
 
 TEST_F(WineLinkTest, OneReaderPortAtATime) {
   ASSERT_EQ(OpenReaderPort(reader_), 0);
-  EXPECT_EQ(OpenReaderPort(reader_), PortAlreadyOpen);
+  EXPECT_EQ(OpenReaderPort(reader_), kLinkPortAlreadyOpen);
   std::uint32_t version = 0;
   EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), 0) << "the first port stays usable";
   CloseReaderPort();
@@ -68,7 +68,7 @@ TEST_F(WineLinkTest, OneReaderPortAtATime) {
 TEST_F(WineLinkTest, PortsThatCannotBeOpened) {
   ASSERT_NE(missing_, 0);
   EXPECT_FALSE(platform::PortExists(missing_ + 10u)) << "no port above COM9 unless linked";
-  EXPECT_EQ(OpenReaderPort(missing_), PortOpenFailed);
+  EXPECT_EQ(OpenReaderPort(missing_), kLinkPortOpenFailed);
   EXPECT_EQ(ReaderPortHandle(), nullptr);
 }
 
@@ -88,7 +88,7 @@ TEST_F(WineLinkTest, PortHeldByAnotherProgram) {
     ::CloseHandle(other);
     GTEST_SKIP() << "this system lets a COM port be opened twice";
   }
-  EXPECT_EQ(OpenReaderPort(reader_), PortOpenFailed);
+  EXPECT_EQ(OpenReaderPort(reader_), kLinkPortOpenFailed);
   EXPECT_EQ(ReaderPortHandle(), nullptr);
   ::CloseHandle(other);
   EXPECT_EQ(OpenReaderPort(reader_), 0);
@@ -97,9 +97,9 @@ TEST_F(WineLinkTest, PortHeldByAnotherProgram) {
 TEST_F(WineLinkTest, ReceiveWithoutAPortReturnsAtOnce) {
   ReplyResult result{};
   const std::uint32_t start = platform::TickCount();
-  EXPECT_EQ(ReceiveReply(1250, NeverRecognised, &result), PortNotOpen);
+  EXPECT_EQ(ReceiveReply(1250, NeverRecognised, &result), kLinkPortNotOpen);
   EXPECT_LT(ElapsedMs(start), 100u);
-  EXPECT_EQ(SendBytes(1, true, reinterpret_cast<const std::uint8_t*>("x")), PortNotOpen);
+  EXPECT_EQ(SendBytes(1, true, reinterpret_cast<const std::uint8_t*>("x")), kLinkPortNotOpen);
 }
 
 TEST_F(WineLinkTest, SilentReaderTimesOutAtTheLimit) {
@@ -107,12 +107,12 @@ TEST_F(WineLinkTest, SilentReaderTimesOutAtTheLimit) {
   ASSERT_EQ(OpenReaderPort(silent_), 0);
   ReplyResult result{};
   const std::uint32_t start = platform::TickCount();
-  EXPECT_EQ(ReceiveReply(1250, NeverRecognised, &result), Timeout);
+  EXPECT_EQ(ReceiveReply(1250, NeverRecognised, &result), kLinkTimeout);
   const std::uint32_t elapsed = ElapsedMs(start);
   EXPECT_GE(elapsed, 1250u);
   EXPECT_LT(elapsed, 1750u) << "the wait for input is bounded by the time left";
   std::uint32_t version = 0;
-  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), Timeout);
+  EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), kLinkTimeout);
 }
 
 TEST_F(WineLinkTest, SettingsAreRestoredOnClose) {

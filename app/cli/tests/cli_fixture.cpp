@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "tools/test_support/intel_hex_text.h"
+
 namespace flashwright::cli_test {
 
 std::vector<HexRecord> SmallImage(int records, std::uint8_t platform,
@@ -22,31 +24,10 @@ std::vector<HexRecord> SmallImage(int records, std::uint8_t platform,
   return image;
 }
 
-namespace {
-
-std::uint8_t Checksum(const HexRecord& record) {
-  unsigned sum = static_cast<unsigned>(record.data.size()) + (record.address >> 8) +
-                 (record.address & 0xFF) + record.type;
-  for (std::uint8_t byte : record.data) sum += byte;
-  return static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
-}
-
-}  // namespace
-
 std::string IntelHexText(const std::vector<HexRecord>& records) {
   std::string text;
-  char field[16];
   for (const HexRecord& record : records) {
-    std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(record.data.size()),
-                  record.address, record.type);
-    text += field;
-    for (std::uint8_t byte : record.data) {
-      std::snprintf(field, sizeof field, "%02X", byte);
-      text += field;
-    }
-    std::snprintf(field, sizeof field, "%02X", Checksum(record));
-    text += field;
-    text += "\r\n";
+    text += test::IntelHexRecord(record.address, record.type, record.data);
   }
   return text;
 }
