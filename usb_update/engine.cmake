@@ -6,9 +6,11 @@ add_library(fw_usb_image STATIC
 target_link_libraries(fw_usb_image PUBLIC fw_options fw_platform_files fw_string_table)
 
 add_library(fw_usb_update STATIC
+  usb_run_control.cpp
   usb_update_engine.cpp
   usb_update_texts.cpp)
-target_link_libraries(fw_usb_update PUBLIC fw_usb_image fw_usb_device fw_posted_messages
+target_link_libraries(fw_usb_update PUBLIC fw_usb_image fw_usb_device fw_usb_device_info
+                      fw_usb_update_prompt fw_posted_messages
                       fw_string_table)
 
 if(NOT FLASHWRIGHT_FUZZ)
@@ -21,6 +23,9 @@ if(NOT FLASHWRIGHT_FUZZ)
   if(TARGET fw_test_support AND TARGET fw_usb_sim)
     fw_add_test(usb_update_engine_test
       SOURCES tests/usb_update_engine_test.cpp
+      LIBS fw_usb_update fw_usb_sim fw_test_support)
+    fw_add_test(usb_run_control_test
+      SOURCES tests/usb_run_control_test.cpp
       LIBS fw_usb_update fw_usb_sim fw_test_support)
   endif()
 endif()

@@ -231,6 +231,11 @@ void CEZUSBFWUpdateView::ToggleAllowNonMatching() {
 
 void CEZUSBFWUpdateView::OnDeviceChange(unsigned event_type, std::uintptr_t /*event_data*/) {
   if (event_type != ui::kDeviceNodesChanged) return;
+  if (confirming_) {
+    // A confirmation box is open: acted on once it has been answered.
+    change_during_confirmation_ = true;
+    return;
+  }
   if (run_active_) {
     // The worker owns the current device: listing the devices now would open them beside it.
     change_during_run_ = true;

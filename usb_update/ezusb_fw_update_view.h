@@ -66,6 +66,7 @@ class CEZUSBFWUpdateView : public ui::FormView {
   void OnVerifyProgress(std::unique_ptr<UsbProgress> progress);
   void OnProgramProgress(std::unique_ptr<UsbProgress> progress);
   void OnUpdateComplete(std::unique_ptr<UsbUpdateResult> result);
+  void FinishUpdate(const UsbUpdateResult& result);
 
   const UsbDeviceInfo& DeviceInfo() const { return device_; }
   bool IsAdvancedMode() const { return advanced_; }
@@ -108,6 +109,9 @@ class CEZUSBFWUpdateView : public ui::FormView {
   bool run_active_ = false;
   // A device change arrived while the update ran; the list is read again when it has ended.
   bool change_during_run_ = false;
+  // Begin Update is asking the user; device notices meanwhile are held.
+  bool confirming_ = false;
+  bool change_during_confirmation_ = false;
   std::thread worker_;
   std::unique_ptr<ui::QtPostTarget> post_target_;
 };

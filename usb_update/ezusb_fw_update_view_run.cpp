@@ -11,6 +11,7 @@
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"
+#include "usb_update/usb_run_control.h"
 #include "usb_update/usb_update_engine.h"
 #include "usb_update/usb_update_texts.h"
 #include "windowing/key_state.h"
@@ -22,62 +23,54 @@ namespace flashwright {
 void CEZUSBFWUpdateView::BeginUpdate() {
   ShellServices* shell = Shell();
   if (shell == nullptr || run_active_) return;
-  const std::string image_name = SelectedImage();
-  if (image_name.empty()) {
-    const UsbPromptState state = PromptState();
-    ShowMessage(state.image_count > 0
-                    ? FormatString(IDS_SELECT_FIRMWARE,
-                                   advanced_ ? "" : LoadString(IDS_ADVANCED_VIEW_SUFFIX))
-                    : FormatString(IDS_NO_FIRMWARE_FILES, state.firmware_folder.c_str()),
-                UsbMessageKind::kError, false);
-    return;
-  }
-  const bool control_key = ui::IsControlKeyDown();
-  const std::int32_t device = SelectedDevice();
-  if (device < 0) {
-    ShowMessage(LoadString(IDS_USB_NO_DEVICES), UsbMessageKind::kError, false);
-    return;
-  }
-
-  const UsbQuestionFunction ask = [this](UsbQuestion, const std::string& text) {
+  const UsbPromptState state = PromptState();
+  UsbRunInputs inputs;
+  inputs.image_name = SelectedImage();
+  inputs.image_count = state.image_count;
+  inputs.firmware_folder = state.firmware_folder;
+  inputs.advanced = advanced_;
+  inputs.control_key = ui::IsControlKeyDown();
+  inputs.device = SelectedDevice();
+  inputs.device_info = device_;
+  inputs.markers = shell->UsbMarkers();
+  inputs.ask = [this](UsbQuestion, const std::string& text) {
     return ui::MessageBox(this, text, LoadString(IDS_APP_TITLE),
                           ui::kButtonsYesNo | ui::kIconError | ui::kDefaultButton2) ==
            ui::kAnswerYes;
   };
-  const UsbConfirmation confirmation =
-      ConfirmUsbUpdate(device_, image_name, control_key, shell->UsbMarkers(), ask);
+  // A box's own event loop may deliver device notices; they are held until the answer is
+  // in, so that the list the user confirmed stays as it was.
+  confirming_ = true;
+  const UsbBeginDecision decision = BeginUsbUpdate(inputs);
+  confirming_ = false;
+  const bool change_held = change_during_confirmation_;
+  change_during_confirmation_ = false;
 
-  if (control_key) {
-    ShowMessage(UsbCheckReportText(confirmation, device_), UsbMessageKind::kNeutral, false);
-    return;
-  }
-  if (!confirmation.ok) {
-    ShowMessage(UsbNotCompatibleText(confirmation.reason), UsbMessageKind::kError, false);
-    return;
-  }
-  const std::string device_name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
-  if (!advanced_ && IsAlreadyUpdated(device_, confirmation.image)) {
-    ShowMessage(FormatString(IDS_USB_ALREADY_UPDATED, device_name.c_str()),
-                UsbMessageKind::kSuccess, false);
+  if (decision.step != UsbBeginStep::kStart) {
+    if (change_held) {
+      ListDevicesAgain();
+      begin_button_->setEnabled(ComposeUsbPrompt(PromptState()).ready);
+    }
+    ShowMessage(decision.message.text, decision.message.kind, false);
     return;
   }
 
   EnableControls(false);
   shell->SetBusy(true);
   UnregisterDeviceNotice();
-  ShowMessage(LoadString(IDS_UPDATE_IN_PROGRESS), UsbMessageKind::kNeutral, true);
+  ShowMessage(decision.message.text, decision.message.kind, true);
   ShowProgress(0, std::string());
   if (window() != nullptr) window()->repaint();
 
-  auto request = std::make_unique<UsbUpdateRequest>();
-  request->target = post_target_->handle();
-  request->device_index = static_cast<std::uint16_t>(device);
-  request->image_name = image_name;
   run_active_ = true;
-  change_during_run_ = false;
+  change_during_run_ = change_held;
   // A worker that cannot be started posts its completion at once, so the completion handler
-  // ends the update in every case.
-  StartUsbUpdateWorker(std::move(request), &worker_);
+  // ends the update; only when not even that could be posted is the run completed here.
+  UsbUpdateResult failed;
+  if (!StartUsbUpdateRun(post_target_->handle(), static_cast<std::uint16_t>(inputs.device),
+                         inputs.image_name, &worker_, &failed)) {
+    FinishUpdate(failed);
+  }
 }
 
 void CEZUSBFWUpdateView::EnableControls(bool enabled) {
@@ -103,12 +96,16 @@ void CEZUSBFWUpdateView::OnProgramProgress(std::unique_ptr<UsbProgress> progress
 }
 
 void CEZUSBFWUpdateView::OnUpdateComplete(std::unique_ptr<UsbUpdateResult> result) {
+  FinishUpdate(*result);
+}
+
+void CEZUSBFWUpdateView::FinishUpdate(const UsbUpdateResult& result) {
   HideProgress();
   if (window() != nullptr) window()->repaint();
   ShellServices* shell = Shell();
   if (shell != nullptr) shell->SetTitleProgress(kCmdUsbDevice, -1);
 
-  const UsbOutcome outcome = ComposeUsbOutcome(*result, UsbFirmwareFolder());
+  const UsbOutcome outcome = ComposeUsbOutcome(result, UsbFirmwareFolder());
   if (outcome.success) {
     ShowMessage(outcome.text, UsbMessageKind::kSuccess, false);
   } else {
@@ -116,8 +113,7 @@ void CEZUSBFWUpdateView::OnUpdateComplete(std::unique_ptr<UsbUpdateResult> resul
   }
   // The device notification is off during the update, so a device that went meanwhile (the
   // likeliest cause of a failure) would stay listed.
-  const bool failed = result->error != 0;
-  result.reset();
+  const bool failed = result.error != 0;
 
   // The completion is the worker's last act: what is left of it ends at once.
   if (worker_.joinable()) worker_.join();

@@ -130,6 +130,30 @@ UsbError LegacyVendorAttempt(std::uint8_t direction, std::uint8_t request, std::
 
 }  // namespace
 
+std::string UsbErrorName(UsbError code) {
+  const char* name = nullptr;
+  switch (code) {
+    case 0: name = "success"; break;
+    case kUsbEmpty: name = "usb empty image"; break;
+    case kUsbNoMemory: name = "usb no memory"; break;
+    case kUsbNotOpen: name = "usb not open"; break;
+    case kUsbAlreadyOpen: name = "usb already open"; break;
+    case kUsbOpenFailed: name = "usb open failed"; break;
+    case kUsbBadIndex: name = "usb bad index"; break;
+    case kUsbDeviceFault: name = "usb device fault"; break;
+    case kUsbTooLarge: name = "usb image too large"; break;
+    case kUsbTransferFailed: name = "usb transfer failed"; break;
+    case kUsbNoControlEndpoint: name = "usb no control endpoint"; break;
+    case kUsbDeviceNotConnected: name = "usb device not connected"; break;
+    case kUsbDeviceRemoved: name = "usb device removed"; break;
+    default: break;
+  }
+  const std::string number = " (" + std::to_string(code) + ")";
+  if (name != nullptr) return name + number;
+  if (code > 0) return "system error " + std::to_string(code);
+  return "usb code" + number;
+}
+
 bool UsbIsDeviceGone(UsbError code) {
   return code == kUsbDeviceRemoved || code == kUsbDeviceNotConnected;
 }
@@ -323,9 +347,15 @@ UsbError UsbVendorRequest(std::uint8_t direction, std::uint8_t request, std::uin
   std::uint32_t transferred = 0;
   const UsbError result = WithRetry([&] {
     transferred = 0;
-    return UsbCurrentDeviceObject() != nullptr
-               ? CyVendorAttempt(direction, request, value, index, data, length, &transferred)
-               : LegacyVendorAttempt(direction, request, value, index, data, length, &transferred);
+    const UsbError attempt =
+        UsbCurrentDeviceObject() != nullptr
+            ? CyVendorAttempt(direction, request, value, index, data, length, &transferred)
+            : LegacyVendorAttempt(direction, request, value, index, data, length, &transferred);
+    // A transfer that moved fewer bytes than asked has failed: counted as done, a short write
+    // would leave part of an image unwritten, and a short read would hand out bytes that never
+    // came from the device.
+    if (attempt == 0 && transferred < length) return kUsbTransferFailed;
+    return attempt;
   });
   if (result != 0) return result;
   if (transferred >= 2 && data[0] == kFaultMarker[0] && data[1] == kFaultMarker[1]) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/usb_driver_io.h"
 
@@ -43,6 +44,10 @@ inline constexpr std::uint8_t kDirectionOut = 0;  // host to device (write)
 inline constexpr std::uint8_t kDirectionIn = 1;   // device to host (read)
 
 bool UsbIsDeviceGone(UsbError code);
+
+// The code for logs and diagnostics: "usb already open (-6)", "usb transfer failed (31)",
+// "system error 5", "success (0)". Never empty.
+std::string UsbErrorName(UsbError code);
 
 // True when the legacy driver's device 0 can be opened (it is closed again at once).
 bool UsbLegacyDriverPresent();

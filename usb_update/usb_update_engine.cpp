@@ -174,8 +174,22 @@ unsigned UsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request) {
   return 0;
 }
 
-int StartUsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request, std::thread* thread) {
+int StartUsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request, std::thread* thread,
+                         bool* completion_posted) {
+  if (completion_posted != nullptr) *completion_posted = false;
   if (request == nullptr) return EINVAL;
+  // The completion of a worker that cannot start is made before the start is tried: when
+  // memory is short, the start is what fails, and the front end still needs its completion.
+  std::unique_ptr<UsbUpdateResult> failed;
+  try {
+    failed = std::make_unique<UsbUpdateResult>();
+    failed->image_name = request->image_name;
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;  // nothing posted: the caller completes the run itself
+  }
+  failed->device_index = request->device_index;
+  failed->phase = kUsbPhaseNotChecked;
+  const TargetHandle target = request->target;
   int code = 0;
   if (thread != nullptr && thread->joinable()) {
     code = EBUSY;  // assigning over a running thread would end the process
@@ -191,14 +205,20 @@ int StartUsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request, std::thread*
       }
       return 0;
     } catch (const std::system_error& failure) {
-      // The thread never ran, so the request is still ours.
-      request.reset(handed);
       code = failure.code().value() != 0 ? failure.code().value() : EAGAIN;
+    } catch (const std::bad_alloc&) {
+      code = ENOMEM;
     }
+    // The thread never ran, so the request is still ours.
+    request.reset(handed);
   }
-  // The front end still gets the one completion it waits for.
-  PostResult(request->target, code, request->device_index, kUsbPhaseNotChecked, 0,
-             request->image_name);
+  failed->error = code;
+  try {
+    const bool posted = PostRecord(target, UsbUpdateCompleteMessage(), std::move(failed));
+    if (completion_posted != nullptr) *completion_posted = posted;
+  } catch (const std::bad_alloc&) {
+    // Not posted (the record is freed): the caller completes the run itself.
+  }
   return code;
 }
 

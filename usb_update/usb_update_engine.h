@@ -95,9 +95,12 @@ unsigned UsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request);
 // Runs UsbUpdateWorker for `request` on a thread of its own: detached when `thread` is null,
 // else handed to the caller, who joins it (a joined worker has ended completely, so nothing of
 // it outlives the caller's wait). If no thread can be started (or `thread` still holds one:
-// EBUSY), the outcome is posted at once with the system's error code (phase 255) and that
-// code is returned; else 0. EINVAL, with nothing posted, for no request.
+// EBUSY; no memory: ENOMEM), the outcome is posted at once with that code (phase 255) and the
+// code is returned; else 0. EINVAL, with nothing posted, for no request. When memory is too
+// short even for posting the outcome, the code is returned and nothing is posted:
+// `*completion_posted` (may be null) tells the caller which, so that every run is completed
+// exactly once either way.
 int StartUsbUpdateWorker(std::unique_ptr<UsbUpdateRequest> request,
-                         std::thread* thread = nullptr);
+                         std::thread* thread = nullptr, bool* completion_posted = nullptr);
 
 }  // namespace flashwright

@@ -21,6 +21,7 @@
 #include "usb_update/usb_device.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"
+#include "usb_update/usb_run_control.h"
 #include "usb_update/usb_update_engine.h"
 #include "usb_update/usb_update_prompt.h"
 #include "usb_update/usb_update_texts.h"
@@ -125,14 +126,14 @@ JsonObject ResultFields(const UsbUpdateResult& result) {
 std::unique_ptr<UsbUpdateResult> RunWorker(int device, const std::string& image,
                                            EventOutput& output, SignalWatcher* watcher) {
   QueuePostTarget target;
-  auto request = std::make_unique<UsbUpdateRequest>();
-  request->target = target.handle();
-  request->device_index = static_cast<std::uint16_t>(device);
-  request->image_name = image;
   ScopedSignalMode hold(watcher, SignalWatcher::Mode::Hold);
   std::thread worker;
-  StartUsbUpdateWorker(std::move(request), &worker);
   std::unique_ptr<UsbUpdateResult> result;
+  UsbUpdateResult failed;
+  if (!StartUsbUpdateRun(target.handle(), static_cast<std::uint16_t>(device), image, &worker,
+                         &failed)) {
+    return std::make_unique<UsbUpdateResult>(failed);
+  }
   int position = 0;
   while (!result) {
     if (watcher != nullptr && watcher->TakeRequest()) output.Notice(texts::kUsbHoldOn);
@@ -293,13 +294,6 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                FormatText(texts::kUsbDeviceLine, device_name.c_str(), reading.info.vendor_id,
                           reading.info.product_id,
                           static_cast<unsigned>(reading.info.first_byte), reading.text.c_str()));
-  if (reading.info.product_string.empty()) {
-    // A device whose product string cannot be read is not updated (the view refuses it too).
-    return output.Outcome(kExitFailed, MessageKind::Error,
-                          FormatString(IDS_USB_UNKNOWN_DEVICE, device_name.c_str()),
-                          device_fields);
-  }
-
   // The check, with the user's answers at the terminal (or --yes) when it fails and
   // non-matching devices are allowed.
   SetAllowNonMatchingDevices(arguments.allow_non_matching);
@@ -317,8 +311,21 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
     }
     return output.AskYesNo(text + texts::kRetryAnswer);
   };
-  const UsbConfirmation confirmation =
-      ConfirmUsbUpdate(reading.info, image, false, arguments.markers, ask);
+  UsbRunInputs inputs;
+  inputs.image_name = image;
+  inputs.image_count = images.size();
+  inputs.firmware_folder = folder;
+  inputs.advanced = true;  // what the command line is told to write, it writes
+  inputs.device = arguments.device;
+  inputs.device_info = reading.info;
+  inputs.markers = arguments.markers;
+  inputs.ask = ask;
+  const UsbBeginDecision decision = BeginUsbUpdate(inputs);
+  if (decision.step == UsbBeginStep::kUnknownDevice) {
+    // A device whose product string cannot be read is not updated (the view refuses it too).
+    return output.Outcome(kExitFailed, MessageKind::Error, decision.message.text, device_fields);
+  }
+  const UsbConfirmation& confirmation = decision.confirmation;
   JsonObject check_fields = device_fields;
   check_fields["firmware"] = image;
   check_fields["reason"] = confirmation.reason;
@@ -332,9 +339,8 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           FormatText(texts::kUsbQuestionRefused, ConsoleText(unanswered).c_str()),
                           check_fields);
   }
-  if (!confirmation.ok) {
-    return output.Outcome(kExitFailed, MessageKind::Error,
-                          UsbNotCompatibleText(confirmation.reason), check_fields);
+  if (decision.step != UsbBeginStep::kStart) {
+    return output.Outcome(kExitFailed, MessageKind::Error, decision.message.text, check_fields);
   }
   if (arguments.check_only) {
     return output.Outcome(kExitSuccess, MessageKind::Success,
@@ -342,7 +348,7 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           check_fields);
   }
 
-  output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
+  output.Message(MessageKind::Information, decision.message.text);
   const std::unique_ptr<UsbUpdateResult> result =
       RunWorker(arguments.device, image, output, watcher);
   const UsbOutcome outcome = ComposeUsbOutcome(*result, folder);

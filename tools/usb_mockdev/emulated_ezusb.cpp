@@ -80,13 +80,20 @@ struct EmulatedEzUsb::Emulation {
       }
       // The firmware checks the range: nothing beyond the EEPROM's end.
       if (static_cast<std::uint32_t>(value) + length > kEmulatedEepromSize) return false;
-      if (type == 0x40) {
-        std::memcpy(eeprom.data() + value, data, length);
-        counters.eeprom_bytes_written += length;
-      } else {
-        std::memcpy(data, eeprom.data() + value, length);
+      std::uint32_t moved = length;
+      if (short_after > 0) {
+        --short_after;
+      } else if (short_left > 0) {
+        --short_left;
+        moved = std::min<std::uint32_t>(moved, short_moved);
       }
-      *actual = length;
+      if (type == 0x40) {
+        std::memcpy(eeprom.data() + value, data, moved);
+        counters.eeprom_bytes_written += moved;
+      } else {
+        std::memcpy(data, eeprom.data() + value, moved);
+      }
+      *actual = moved;
       return true;
     }
     if (type == 0x80 && request == kGetDescriptor) {
@@ -266,6 +273,9 @@ struct EmulatedEzUsb::Emulation {
   std::vector<std::uint8_t> eeprom;
   EmulatedCounters counters;
   std::uint32_t stalls = 0;
+  std::uint32_t short_after = 0;
+  std::uint32_t short_left = 0;
+  std::uint32_t short_moved = 0;
   std::uint32_t holds = 0;
   bool unplug_armed = false;
   std::uint32_t unplug_limit = 0;
@@ -415,6 +425,14 @@ void EmulatedEzUsb::SetEeprom(const std::vector<std::uint8_t>& contents) {
 EmulatedCounters EmulatedEzUsb::Counters() const {
   std::lock_guard<std::mutex> lock(emulation_->mutex);
   return emulation_->counters;
+}
+
+void EmulatedEzUsb::ShortenVendorRequests(std::uint32_t count, std::uint32_t moved,
+                                          std::uint32_t after) {
+  std::lock_guard<std::mutex> lock(emulation_->mutex);
+  emulation_->short_after = after;
+  emulation_->short_left = count;
+  emulation_->short_moved = moved;
 }
 
 void EmulatedEzUsb::StallVendorRequests(std::uint32_t count) {

@@ -59,6 +59,9 @@ class EmulatedEzUsb {
 
   // The next `count` vendor requests stall (URB status -EPIPE); nothing is written.
   void StallVendorRequests(std::uint32_t count);
+  // After `after` more vendor requests, the `count` following ones move at most `moved` bytes of
+  // their data stage (the URB completes with that actual length; a write stores only those).
+  void ShortenVendorRequests(std::uint32_t count, std::uint32_t moved, std::uint32_t after = 0);
   // A vendor write that would take the EEPROM bytes written (from now) beyond `bytes` finds
   // the device gone: it is taken out of the test bed (listed no more), and that write and
   // every request after it fail with ENODEV. Nothing of that write is kept.

@@ -145,19 +145,26 @@ DeviceAnswer DeviceFirmware::EepromRequest(const platform::SetupPacket& setup,
   }
 
   DeviceAnswer answer;
-  answer.moved = length;
+  std::uint32_t moved = length;
+  if (short_after_ > 0) {
+    --short_after_;
+  } else if (short_left_ > 0) {
+    --short_left_;
+    moved = std::min(moved, short_moved_);
+  }
+  answer.moved = moved;
   std::chrono::nanoseconds cost;
   if (write) {
-    if (length > 0) {
-      eeprom_.Write(address, host_data, length);
+    if (moved > 0) {
+      eeprom_.Write(address, host_data, moved);
       ++counters_.eeprom_writes;
-      counters_.eeprom_bytes_written += length;
-      written_since_armed_ += length;
+      counters_.eeprom_bytes_written += moved;
+      written_since_armed_ += moved;
     }
     cost = eeprom_.WriteTime(address, length);
   } else {
-    answer.data.resize(length);
-    eeprom_.Read(address, answer.data.data(), length);
+    answer.data.resize(moved);
+    eeprom_.Read(address, answer.data.data(), moved);
     if (dead_marker_) {
       static constexpr std::uint8_t kMarker[2] = {0xDE, 0xAD};
       std::copy_n(kMarker, std::min<std::uint32_t>(length, 2), answer.data.begin());
@@ -264,6 +271,14 @@ void DeviceFirmware::FailWrites(std::uint32_t nth, std::uint32_t count, std::uin
 void DeviceFirmware::AnswerDeadMarker(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);
   dead_marker_ = on;
+}
+
+void DeviceFirmware::ShortenVendorRequests(std::uint32_t count, std::uint32_t moved,
+                                           std::uint32_t after) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  short_after_ = after;
+  short_left_ = count;
+  short_moved_ = moved;
 }
 
 void DeviceFirmware::StallVendorRequests(std::uint32_t count) {

@@ -72,6 +72,7 @@ class DeviceFirmware {
   void FailWrites(std::uint32_t nth, std::uint32_t count, std::uint32_t code);
   void AnswerDeadMarker(bool on);
   void StallVendorRequests(std::uint32_t count);
+  void ShortenVendorRequests(std::uint32_t count, std::uint32_t moved, std::uint32_t after);
   void UnplugAfterBytes(std::uint32_t bytes);
   void NeverCompleteRequests(std::uint32_t count, std::chrono::milliseconds legacy_limit);
   void WriteProtectFrom(std::uint32_t address);
@@ -107,6 +108,9 @@ class DeviceFirmware {
   std::uint32_t fail_code_ = 0;
   bool dead_marker_ = false;
   std::uint32_t stalls_left_ = 0;
+  std::uint32_t short_after_ = 0;
+  std::uint32_t short_left_ = 0;
+  std::uint32_t short_moved_ = 0;
   bool unplug_armed_ = false;
   std::uint64_t unplug_limit_ = 0;
   std::uint64_t written_since_armed_ = 0;

@@ -100,6 +100,10 @@ class SimulatedUsbDevice {
   void AnswerDeadMarker(bool on);
   // The next `count` vendor requests stall (endpoint 0 answers STALL; nothing is written).
   void StallVendorRequests(std::uint32_t count);
+  // After `after` more EEPROM requests, the `count` following ones move at most `moved` bytes
+  // of their data stage: a read answers fewer bytes, a write stores only the first ones, and
+  // both report that count.
+  void ShortenVendorRequests(std::uint32_t count, std::uint32_t moved, std::uint32_t after = 0);
   // The device is unplugged when a write would take the EEPROM bytes written (counted from
   // now) beyond `bytes`: that request and every later one find the device gone (1167 on the
   // legacy driver, a device-gone transfer on the CyUSB driver). The failing write writes

@@ -30,6 +30,11 @@ void SimulatedUsbDevice::FailWrites(std::uint32_t nth, std::uint32_t count, std:
 
 void SimulatedUsbDevice::AnswerDeadMarker(bool on) { state_->AnswerDeadMarker(on); }
 
+void SimulatedUsbDevice::ShortenVendorRequests(std::uint32_t count, std::uint32_t moved,
+                                               std::uint32_t after) {
+  state_->ShortenVendorRequests(count, moved, after);
+}
+
 void SimulatedUsbDevice::StallVendorRequests(std::uint32_t count) {
   state_->StallVendorRequests(count);
 }

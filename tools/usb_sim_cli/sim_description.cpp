@@ -124,6 +124,13 @@ bool ParseSetting(const std::string& key, const std::string& value, LineReader& 
     return no_value();
   }
   if (key == "stall") return reader.Count(value, "stall", &device->stalls);
+  if (key == "short") {
+    const std::vector<std::string> words = Words(value);
+    if (words.size() != 3) return reader.Fail("short takes count, bytes moved and requests before");
+    return reader.Count(words[0], "short", &device->short_count) &&
+           reader.Count(words[1], "short", &device->short_moved) &&
+           reader.Count(words[2], "short", &device->short_after);
+  }
   if (key == "unplug-after-bytes") {
     return reader.Count(value, "unplug-after-bytes", &device->unplug_after_bytes);
   }
@@ -214,6 +221,10 @@ bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, Simulated
     }
     if (description.dead_marker) device.AnswerDeadMarker(true);
     if (description.stalls > 0) device.StallVendorRequests(description.stalls);
+    if (description.short_count > 0) {
+      device.ShortenVendorRequests(description.short_count, description.short_moved,
+                                   description.short_after);
+    }
     if (description.unplug_after_bytes >= 0) {
       device.UnplugAfterBytes(static_cast<std::uint32_t>(description.unplug_after_bytes));
     }

@@ -16,6 +16,7 @@
 //   fail-writes 3 1 1617            EEPROM write 3 (from the start) and 0 after it fail, code 1617
 //   dead-marker                     reads answer DE AD
 //   stall 1                         the next vendor request stalls
+//   short 2 10 5                    after 5 EEPROM requests, the next 2 move at most 10 bytes
 //   unplug-after-bytes 500          the device is gone once a write would pass 500 bytes
 //   never-complete 1                the next vendor request never completes
 //   write-protect-from 256          writes from this EEPROM address on are not stored
@@ -50,6 +51,9 @@ struct SimDeviceDescription {
   std::vector<SimWriteFailure> write_failures;
   bool dead_marker = false;
   std::uint32_t stalls = 0;
+  std::uint32_t short_count = 0;  // "short": count, bytes moved, requests before
+  std::uint32_t short_moved = 0;
+  std::uint32_t short_after = 0;
   std::int64_t unplug_after_bytes = -1;  // -1: stays plugged
   std::uint32_t never_complete = 0;
   std::int64_t write_protect_from = -1;  // -1: nothing protected

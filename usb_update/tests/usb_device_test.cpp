@@ -166,6 +166,15 @@ TEST_F(UsbDeviceTest, SecondOpenIsRefusedAndKeepsTheFirst) {
   EXPECT_EQ(second.Counters().open_handles, 1u);
 }
 
+TEST(UsbErrorNames, NameTheUsbMeaningOfEachCode) {
+  EXPECT_EQ(UsbErrorName(kUsbAlreadyOpen), "usb already open (-6)");
+  EXPECT_EQ(UsbErrorName(kUsbTransferFailed), "usb transfer failed (31)");
+  EXPECT_EQ(UsbErrorName(kUsbDeviceRemoved), "usb device removed (1617)");
+  EXPECT_EQ(UsbErrorName(5), "system error 5");
+  EXPECT_EQ(UsbErrorName(-4), "usb code (-4)");
+  EXPECT_EQ(UsbErrorName(0), "success (0)");
+}
+
 TEST_F(UsbDeviceTest, ClosedDeviceAnswersNotOpen) {
   std::uint16_t vendor = 1;
   std::uint16_t product = 1;
@@ -433,6 +442,34 @@ TEST_P(EitherDriverTest, StallIsRecoveredByTheRetryOnce) {
   device->StallVendorRequests(2);
   EXPECT_EQ(UsbEepromWrite(0x80, data, 4), kUsbTransferFailed);
   EXPECT_EQ(device->Eeprom()[0x80], 0xFF);
+}
+
+// A transfer that moves fewer bytes than asked is a failed transfer, in either direction,
+// retried once like any other failure; a second short one fails the request.
+TEST_P(EitherDriverTest, ShortTransferFailsAndIsRetriedOnce) {
+  std::vector<std::uint8_t> block(16, 0x5A);
+  device->ShortenVendorRequests(1, 10);
+  EXPECT_EQ(UsbEepromWrite(0x100, block.data(), 16), 0);
+  EXPECT_EQ(device->Eeprom()[0x10F], 0x5A);
+  EXPECT_EQ(device->Counters().resets, 1u);
+
+  device->ShortenVendorRequests(2, 10);
+  EXPECT_EQ(UsbEepromWrite(0x200, block.data(), 16), kUsbTransferFailed);
+  EXPECT_EQ(device->Eeprom()[0x20F], 0xFF);  // what the device never got
+
+  std::vector<std::uint8_t> read(16, 0x00);
+  device->ShortenVendorRequests(2, 0);
+  EXPECT_EQ(UsbEepromRead(0x100, read.data(), 16), kUsbTransferFailed);
+
+  // The first byte of a read that brought nothing is not taken for 0.
+  device->ShortenVendorRequests(2, 0);
+  std::uint8_t first = 0x77;
+  EXPECT_EQ(UsbReadFirstByte(&first), kUsbTransferFailed);
+  EXPECT_EQ(first, 0);
+  device->ShortenVendorRequests(2, 4);
+  EXPECT_EQ(UsbReadFirstByte(&first), kUsbTransferFailed);
+  EXPECT_EQ(UsbReadFirstByte(&first), 0);
+  EXPECT_EQ(first, 0xC2);
 }
 
 TEST_P(EitherDriverTest, DeviceUnpluggedBetweenRequests) {

@@ -135,6 +135,29 @@ TEST_F(LibusbEndToEndTest, AStallFailsTheBlockAfterOneRetry) {
   EXPECT_EQ(device.Eeprom()[0], 0xC2) << "nothing written";
 }
 
+// Blocks that the device takes only in part: the update fails where it got to instead of
+// reporting success over an EEPROM that holds less than the image, and a short read fails.
+TEST_F(LibusbEndToEndTest, AShortTransferFailsTheUpdateAtTheOffsetReached) {
+  EmulatedEzUsb& device = testbed_.AddDevice();
+  const std::vector<std::uint8_t> image = TestImage(3000);
+  WriteImage("Gate", image);
+  // Nine blocks of 93 go through whole; the tenth and its retry move 50 bytes each.
+  device.ShortenVendorRequests(2, 50, 9);
+  const auto result = Update("Gate");
+  ASSERT_NE(result, nullptr);
+  EXPECT_EQ(result->error, kUsbTransferFailed);
+  EXPECT_EQ(result->phase, kUsbPhaseProgram);
+  EXPECT_EQ(result->bytes_written, 837u) << "nine blocks of 93";
+  EXPECT_EQ(device.Counters().vendor_requests, 11u) << "no block after the failing one";
+
+  ASSERT_EQ(UsbOpenDevice(0), 0);
+  std::vector<std::uint8_t> back(64);
+  device.ShortenVendorRequests(2, 10);
+  EXPECT_EQ(UsbEepromRead(0, back.data(), 64), kUsbTransferFailed);
+  EXPECT_EQ(UsbEepromRead(0, back.data(), 64), 0);
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), image.begin()));
+}
+
 TEST_F(LibusbEndToEndTest, AnUnplugMidWriteStopsAtTheBytesReported) {
   EmulatedEzUsb& device = testbed_.AddDevice();
   const std::vector<std::uint8_t> image = TestImage(3000);

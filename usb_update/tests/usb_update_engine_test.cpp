@@ -320,6 +320,23 @@ TEST_P(EngineTest, DeviceUnpluggedMidWrite) {
             std::string::npos);
 }
 
+// A block that the device takes only in part (twice: the retry too) ends the update there, as
+// a failed transfer at that block's offset, instead of an update reported as done.
+TEST_P(EngineTest, ShortBlockEndsTheUpdateAtItsOffset) {
+  const std::string image = ImageBytes(1000);
+  PutImage("gate", image);
+  device_->SetEeprom(std::vector<std::uint8_t>(usbsim::kEepromSize, 0xFF));
+  device_->ShortenVendorRequests(2, 20, 5);
+  const UpdateRun run = Update("gate");
+  ASSERT_NE(run.result, nullptr);
+  EXPECT_EQ(run.result->error, kUsbTransferFailed);
+  EXPECT_EQ(run.result->phase, kUsbPhaseProgram);
+  EXPECT_EQ(run.result->bytes_written, 5u * 31);
+  EXPECT_EQ(Eeprom(0, 155), Bytes(image.substr(0, 155)));
+  EXPECT_EQ(Eeprom(186, 1000), std::vector<std::uint8_t>(814, 0xFF)) << "no later block";
+  EXPECT_NE(OutcomeText(run).find("(Err:31,Offset:155)"), std::string::npos) << OutcomeText(run);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothDrivers, EngineTest,
                          ::testing::Values(Driver::kCyUsb, Driver::kLegacyEzusb),
                          [](const ::testing::TestParamInfo<Driver>& param) {

@@ -603,5 +603,22 @@ TEST_F(CliUsbTest, ABackupThatCannotReadEverythingLeavesNoFile) {
   }
 }
 
+// Reads that bring fewer bytes than asked (the first attempt and its retry) fail the backup:
+// no file with zeros where no bytes came, and a failure exit.
+TEST_F(CliUsbTest, ABackupWhoseReadsComeBackShortLeavesNoFile) {
+  SimDevice device;
+  device.settings = {"short 2 100 3"};
+  AddDevice(device);
+  const std::string backup = dir_.Join("backup.bin");
+  const test::ProgramResult result = Run({"usb", "backup", "--device", "0", "--output", backup});
+  EXPECT_EQ(result.exit_status, 1) << result.out << result.err;
+  EXPECT_NE((result.out + result.err).find("at byte 6144 failed. Nothing was saved. (Err:31)"), std::string::npos)
+      << result.out << result.err;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().rfind("backup", 0), std::string::npos)
+        << entry.path() << " was left behind";
+  }
+}
+
 }  // namespace
 }  // namespace flashwright::cli_test
