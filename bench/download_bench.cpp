@@ -23,6 +23,7 @@ namespace {
 
 using flashwright::UpdateJob;
 using flashwright::WaitPolicy;
+namespace hex = flashwright::test;
 
 constexpr int kDataRecords = 2048;
 constexpr int kRecordBytes = 16;
@@ -45,11 +46,11 @@ std::string BuildImage(std::size_t* wire_bytes) {
       const std::uint8_t header[8] = {0x0C, 0xEF, 0x00, 0xF0, 0x00, 0x00, 0x40, 0x00};
       for (int i = 0; i < 8; ++i) data[i] = header[i];
     }
-    text += test::IntelHexRecord(static_cast<std::uint16_t>(r * kRecordBytes), test::kHexData, data);
+    text += hex::IntelHexRecord(static_cast<std::uint16_t>(r * kRecordBytes), hex::kHexData, data);
     const std::size_t exchange = kRecordFrameOverhead + kRecordBytes + kAcknowledgement;
     bytes += r == 0 ? 2 * exchange : exchange;  // the first record goes out twice
   }
-  text += test::IntelHexRecord(0, test::kHexEndOfFile, {});
+  text += hex::IntelHexRecord(0, hex::kHexEndOfFile, {});
   bytes += kRecordFrameOverhead + kAcknowledgement;
   *wire_bytes = bytes;
   return text;

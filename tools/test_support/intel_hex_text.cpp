@@ -5,9 +5,15 @@
 
 namespace flashwright::test {
 
+std::uint8_t IntelHexChecksum(std::uint16_t address, std::uint8_t type,
+                              const std::vector<std::uint8_t>& data) {
+  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFFu) + type;
+  for (std::uint8_t byte : data) sum += byte;
+  return static_cast<std::uint8_t>((0x100u - (sum & 0xFFu)) & 0xFFu);
+}
+
 std::string IntelHexRecord(std::uint16_t address, std::uint8_t type,
                            const std::vector<std::uint8_t>& data) {
-  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFFu) + type;
   char field[16];
   std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(data.size() & 0xFF),
                 static_cast<unsigned>(address), static_cast<unsigned>(type));
@@ -15,9 +21,9 @@ std::string IntelHexRecord(std::uint16_t address, std::uint8_t type,
   for (std::uint8_t byte : data) {
     std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(byte));
     line += field;
-    sum += byte;
   }
-  std::snprintf(field, sizeof field, "%02X\r\n", (0x100u - (sum & 0xFFu)) & 0xFFu);
+  std::snprintf(field, sizeof field, "%02X\r\n",
+                static_cast<unsigned>(IntelHexChecksum(address, type, data)));
   return line + field;
 }
 

@@ -19,6 +19,9 @@ struct HexLine {
   std::vector<std::uint8_t> data;
 };
 
+// The checksum byte of a record: the two's complement of the sum of its other bytes.
+std::uint8_t IntelHexChecksum(std::uint16_t address, std::uint8_t type,
+                              const std::vector<std::uint8_t>& data);
 // One record: ":" count address type data checksum in upper-case hexadecimal, the checksum
 // correct, ended by "\r\n".
 std::string IntelHexRecord(std::uint16_t address, std::uint8_t type,

@@ -40,7 +40,7 @@ std::vector<sim::SimRecord> AsSimRecords(const std::vector<HexRecord>& records) 
     sim_record.address = record.address;
     sim_record.type = record.type;
     sim_record.data = record.data;
-    sim_record.checksum = Checksum(record);
+    sim_record.checksum = test::IntelHexChecksum(record.address, record.type, record.data);
     result.push_back(sim_record);
   }
   return result;
