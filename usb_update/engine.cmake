@@ -26,7 +26,7 @@ if(NOT FLASHWRIGHT_FUZZ)
       LIBS fw_usb_update fw_usb_sim fw_test_support)
     fw_add_test(usb_run_control_test
       SOURCES tests/usb_run_control_test.cpp
-      LIBS fw_usb_update fw_usb_sim fw_test_support)
+      LIBS fw_usb_update fw_usb_sim fw_test_support fw_failing_allocation)
   endif()
 endif()
 

@@ -18,6 +18,22 @@ UsbBeginDecision Decided(UsbBeginStep step, std::string text, UsbMessageKind kin
   return decision;
 }
 
+void (*start_enter)() = nullptr;
+void (*start_leave)() = nullptr;
+
+// Runs the test hooks around a start.
+class StartHooks {
+ public:
+  StartHooks() {
+    if (start_enter != nullptr) start_enter();
+  }
+  ~StartHooks() {
+    if (start_leave != nullptr) start_leave();
+  }
+  StartHooks(const StartHooks&) = delete;
+  StartHooks& operator=(const StartHooks&) = delete;
+};
+
 bool SameDevice(const UsbDeviceInfo& a, const UsbDeviceInfo& b) {
   return a.first_byte == b.first_byte && a.vendor_id == b.vendor_id &&
          a.product_id == b.product_id && a.product_string == b.product_string;
@@ -77,6 +93,7 @@ UsbBeginDecision BeginUsbUpdate(const UsbRunInputs& inputs) {
 
 bool StartUsbUpdateRun(TargetHandle target, std::uint16_t device, const std::string& image_name,
                        std::thread* thread, UsbUpdateResult* failed) {
+  const StartHooks hooks;
   int code = 0;
   bool posted = false;
   try {
@@ -98,6 +115,11 @@ bool StartUsbUpdateRun(TargetHandle target, std::uint16_t device, const std::str
     failed->image_name.clear();  // the texts then go without the name
   }
   return false;
+}
+
+void SetUsbRunStartHooksForTesting(void (*enter)(), void (*leave)()) {
+  start_enter = enter;
+  start_leave = leave;
 }
 
 }  // namespace flashwright

@@ -70,4 +70,8 @@ UsbBeginDecision BeginUsbUpdate(const UsbRunInputs& inputs);
 bool StartUsbUpdateRun(TargetHandle target, std::uint16_t device, const std::string& image_name,
                        std::thread* thread, UsbUpdateResult* failed);
 
+// Lets a test fail the allocations of a start one by one: `enter` runs as StartUsbUpdateRun
+// begins, `leave` as it returns. Null: nothing runs.
+void SetUsbRunStartHooksForTesting(void (*enter)(), void (*leave)());
+
 }  // namespace flashwright

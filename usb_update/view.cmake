@@ -20,5 +20,5 @@ endif()
 
 if(FLASHWRIGHT_GUI AND TARGET fw_usb_sim)
   fw_add_qtest(usb_update_view_test SOURCES tests/ezusb_fw_update_view_test.cpp
-               LIBS fw_app_test_harness)
+               LIBS fw_app_test_harness fw_failing_allocation)
 endif()

@@ -46,6 +46,7 @@ AppHarness::AppHarness()
   SetAllowNonMatchingDevices(false);
   ui::SetMessageBoxHandler([this](const ui::MessageBoxRequest& request) {
     boxes.push_back(request);
+    if (while_box_open) while_box_open();
     if (!answers.empty()) {
       const int answer = answers.front();
       answers.pop_front();

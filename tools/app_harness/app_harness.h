@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,8 @@ class AppHarness {
   // queued answer get No, others OK).
   std::vector<ui::MessageBoxRequest> boxes;
   std::deque<int> answers;
+  // Run while a box is open, before it is answered (a real box runs its own event loop there).
+  std::function<void()> while_box_open;
   // The folder the browser answers with.
   ui::FolderChoice folder_choice = ui::FolderChoice::kCancelled;
   std::string folder_path;

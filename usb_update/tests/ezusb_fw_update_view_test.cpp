@@ -1,7 +1,8 @@
 // The USB update view in the real program on simulated EZ-USB devices: the prompt and its
 // colours, the command line's preselection, the Ctrl-held report, the confirmation boxes,
 // updates that succeed, are refused or lose their device, the device list following devices
-// that come and go (also while an update runs), and bad images and folders.
+// that come and go (also while an update runs or a confirmation box is open), a worker start
+// that runs out of memory, and bad images and folders.
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -13,8 +14,10 @@
 
 #include "app/command_ids.h"
 #include "tools/app_harness/app_harness.h"
+#include "tools/test_support/failing_allocation.h"
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_compatibility.h"
+#include "usb_update/usb_run_control.h"
 #include "usb_update/usb_update_engine.h"
 #include "windowing/device_change.h"
 #include "windowing/message_box.h"
@@ -115,6 +118,11 @@ class ProgressWatcher : public QObject {
  private:
   AppHarness& harness_;
 };
+
+int fail_at = 0;
+bool start_failed = false;
+void ArmStart() { test::FailAllocationOnThisThread(fail_at); }
+void DisarmStart() { start_failed = test::AllocationFailureHappened(); }
 
 }  // namespace
 
@@ -422,6 +430,107 @@ class UsbUpdateViewTest : public QObject {
     QCOMPARE(ViewOf(harness)->SelectedDevice(), 0);
     QVERIFY(Begin(harness)->isEnabled());
     QVERIFY(ViewOf(harness)->DeviceNoticeRegistered());
+  }
+
+  // The box's own event loop hands the view device notices while the user decides. What the
+  // user confirmed is what is written, or nothing.
+  void DeviceChangesWhileTheConfirmationIsOpen() {
+    AppHarness harness;
+    usbsim::DeviceProfile profile = Profile();
+    profile.first_byte = 0xC0;  // the check fails: the user is asked
+    usbsim::SimulatedUsbDevice& confirmed =
+        harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+    const std::vector<std::uint8_t> image = Image(300);
+    QVERIFY(harness.AddUsbImage("Gate_1235", image));
+    QVERIFY(harness.Start({"/D", "USB"}));
+    harness.Command(kCmdAdvanced);
+    harness.Command(kCmdAllowNonMatching);
+
+    // The confirmed device goes and another one, which the image fits, takes its index.
+    usbsim::SimulatedUsbDevice* other = nullptr;
+    harness.while_box_open = [&] {
+      if (other != nullptr) return;
+      confirmed.Unplug();
+      other = &harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, Profile("Other 9"));
+      QCoreApplication::processEvents();
+    };
+    harness.answers = {ui::kAnswerYes, ui::kAnswerYes};
+    Begin(harness)->click();
+    QVERIFY(harness.WaitUntilIdle());
+    QVERIFY(other != nullptr);
+    QCOMPARE(other->Counters().eeprom_writes, 0u);
+    QCOMPARE(confirmed.Counters().eeprom_writes, 0u);
+    QVERIFY2(Pane(harness).find("Cyusb-0 changed") != std::string::npos, Pane(harness).c_str());
+    QCOMPARE(PaneColour(harness), kRed);
+    QVERIFY(!harness.App().IsBusy());
+    // The held notice is acted on after the answer: the list shows what is there now.
+    QCOMPARE(Devices(harness)->count(), 1);
+    QCOMPARE(DeviceText(harness), std::string("Other 9"));
+    QVERIFY(Begin(harness)->isEnabled());
+
+    // A second device plugged in beside the confirmed one leaves the index to it: the update
+    // goes to the confirmed device, and the list is read again after the run.
+    AppHarness beside;
+    usbsim::SimulatedUsbDevice& first =
+        beside.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+    QVERIFY(beside.AddUsbImage("Gate_1235", image));
+    QVERIFY(beside.Start({"/D", "USB"}));
+    beside.Command(kCmdAdvanced);
+    beside.Command(kCmdAllowNonMatching);
+    usbsim::SimulatedUsbDevice* second = nullptr;
+    beside.while_box_open = [&] {
+      if (second != nullptr) return;
+      second = &beside.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 1, Profile("Gate 1"));
+      QCoreApplication::processEvents();
+      QCOMPARE(Devices(beside)->count(), 1);  // held while the box is open
+    };
+    beside.answers = {ui::kAnswerYes, ui::kAnswerYes};
+    Begin(beside)->click();
+    QVERIFY(beside.WaitUntilIdle());
+    QCOMPARE(PaneColour(beside), kGreen);
+    QVERIFY(EepromHolds(first, image));
+    QVERIFY(second != nullptr);
+    QCOMPARE(second->Counters().eeprom_writes, 0u);
+    QTRY_COMPARE(Devices(beside)->count(), 2);
+    QCOMPARE(ViewOf(beside)->SelectedDevice(), 0);
+  }
+
+  // Whichever allocation of the worker's start fails, the run ends once with ENOMEM: nothing
+  // written, the program not left busy, the controls and the device notice back.
+  void WorkerStartOutOfMemory() {
+    AppHarness harness;
+    usbsim::SimulatedUsbDevice& device =
+        harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, Profile());
+    const std::vector<std::uint8_t> image = Image(300);
+    QVERIFY(harness.AddUsbImage("Gate_1235", image));
+    QVERIFY(harness.Start({"/D", "USB"}));
+    harness.Command(kCmdAdvanced);
+    SetUsbRunStartHooksForTesting(ArmStart, DisarmStart);
+    int failures = 0;
+    for (fail_at = 1; fail_at <= 40; ++fail_at) {
+      Begin(harness)->click();
+      const bool failed_here = start_failed;
+      QVERIFY(harness.WaitUntilIdle());
+      QCoreApplication::processEvents();
+      if (!failed_here) break;
+      ++failures;
+      const std::string pane = Pane(harness);
+      QVERIFY2(pane.find("Err:12") != std::string::npos, pane.c_str());
+      QCOMPARE(PaneColour(harness), kRed);
+      QVERIFY(!ViewOf(harness)->UpdateRunning());
+      QVERIFY(!harness.App().IsBusy());
+      QVERIFY(Begin(harness)->isEnabled());
+      QVERIFY(Devices(harness)->isEnabled());
+      QVERIFY(Images(harness)->isEnabled());
+      QVERIFY(ViewOf(harness)->DeviceNoticeRegistered());
+      QCOMPARE(device.Counters().eeprom_writes, 0u);
+    }
+    SetUsbRunStartHooksForTesting(nullptr, nullptr);
+    QVERIFY(failures > 0);
+    QVERIFY(fail_at <= 40);
+    // The run whose start went through writes the image.
+    QCOMPARE(PaneColour(harness), kGreen);
+    QVERIFY(EepromHolds(device, image));
   }
 
   void DeviceGoneBetweenListingAndUpdate() {

@@ -1,6 +1,7 @@
 // The decisions of Begin Update, without a window, against simulated devices: each branch and
 // the message it gives, the questions and what follows the answers (also when another device
-// answers at the index once the user has answered), and the start of the worker.
+// answers at the index once the user has answered), and the start of the worker, also when
+// any one allocation of the start fails.
 #include "usb_update/usb_run_control.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/usb_driver_io.h"
+#include "tools/test_support/failing_allocation.h"
 #include "tools/test_support/test_support.h"
 #include "tools/usb_sim/simulated_usb.h"
 #include "usb_update/usb_device_info.h"
@@ -194,6 +196,63 @@ TEST_F(RunControlTest, TheStartedRunCompletesOnce) {
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->error, EBUSY);
   EXPECT_EQ(result->phase, kUsbPhaseNotChecked);
+}
+
+
+int fail_at = 0;
+bool start_failed = false;
+void ArmStart() { test::FailAllocationOnThisThread(fail_at); }
+void DisarmStart() { start_failed = test::AllocationFailureHappened(); }
+
+// Whichever allocation of the start fails, the run completes exactly once: by a posted
+// completion, or by the one handed back when not even that could be posted; a failure says
+// ENOMEM and writes nothing.
+TEST_F(RunControlTest, EveryFailingAllocationOfTheStartCompletesTheRunOnce) {
+  UsbUpdateCompleteMessage();  // registered before any allocation is made to fail
+  UsbVerifyProgressMessage();
+  UsbProgramProgressMessage();
+  SetUsbRunStartHooksForTesting(ArmStart, DisarmStart);
+  bool posted_failure = false;
+  bool returned_failure = false;
+  for (fail_at = 1; fail_at <= 40; ++fail_at) {
+    QueuePostTarget target;
+    std::thread worker;
+    UsbUpdateResult failed;
+    const bool started = StartUsbUpdateRun(target.handle(), 0, "Gate", &worker, &failed);
+    const bool failed_here = start_failed;
+    if (worker.joinable()) worker.join();
+    int completions = started ? 0 : 1;
+    if (!started) {
+      EXPECT_TRUE(failed_here);
+      EXPECT_EQ(failed.error, ENOMEM) << "allocation " << fail_at;
+      EXPECT_EQ(failed.phase, kUsbPhaseNotChecked);
+      returned_failure = true;
+    }
+    MessageId message = 0;
+    std::unique_ptr<PostedRecord> record;
+    while (target.Pump(&message, &record, std::chrono::milliseconds(0))) {
+      if (message != UsbUpdateCompleteMessage()) continue;
+      auto result = TakeRecord<UsbUpdateResult>(std::move(record));
+      ASSERT_NE(result, nullptr);
+      ++completions;
+      if (failed_here) {
+        EXPECT_EQ(result->error, ENOMEM) << "allocation " << fail_at;
+        EXPECT_EQ(result->phase, kUsbPhaseNotChecked);
+        posted_failure = true;
+      } else {
+        EXPECT_EQ(result->error, 0);
+      }
+    }
+    EXPECT_EQ(completions, 1) << "allocation " << fail_at;
+    if (failed_here) {
+      EXPECT_EQ(device_->Counters().eeprom_writes, 0u) << "allocation " << fail_at;
+    }
+    if (!failed_here) break;  // every allocation of the start has been made to fail
+  }
+  SetUsbRunStartHooksForTesting(nullptr, nullptr);
+  EXPECT_LT(fail_at, 40) << "the start makes fewer allocations than tried";
+  EXPECT_TRUE(posted_failure) << "a failure whose completion could be posted";
+  EXPECT_TRUE(returned_failure) << "a failure with no memory even for the completion";
 }
 
 }  // namespace
