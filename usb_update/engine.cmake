@@ -6,6 +6,7 @@ add_library(fw_usb_image STATIC
 target_link_libraries(fw_usb_image PUBLIC fw_options fw_platform_files fw_string_table)
 
 add_library(fw_usb_update STATIC
+  usb_eeprom_reading.cpp
   usb_run_control.cpp
   usb_update_engine.cpp
   usb_update_texts.cpp)
@@ -23,6 +24,9 @@ if(NOT FLASHWRIGHT_FUZZ)
   if(TARGET fw_test_support AND TARGET fw_usb_sim)
     fw_add_test(usb_update_engine_test
       SOURCES tests/usb_update_engine_test.cpp
+      LIBS fw_usb_update fw_usb_sim fw_test_support)
+    fw_add_test(usb_eeprom_reading_test
+      SOURCES tests/usb_eeprom_reading_test.cpp
       LIBS fw_usb_update fw_usb_sim fw_test_support)
     fw_add_test(usb_run_control_test
       SOURCES tests/usb_run_control_test.cpp

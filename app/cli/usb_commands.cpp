@@ -1,12 +1,9 @@
 #include "app/cli/usb_commands.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -20,6 +17,7 @@
 #include "usb_update/usb_compatibility.h"
 #include "usb_update/usb_device.h"
 #include "usb_update/usb_device_info.h"
+#include "usb_update/usb_eeprom_reading.h"
 #include "usb_update/usb_image.h"
 #include "usb_update/usb_run_control.h"
 #include "usb_update/usb_update_engine.h"
@@ -30,10 +28,6 @@ namespace flashwright::cli {
 namespace {
 
 constexpr auto kPumpSlice = std::chrono::milliseconds(200);
-// EEPROM reads of the command line (read-back and backup) go in pieces of this size: one
-// vendor request each, well inside the 16-bit length of a control transfer.
-constexpr std::uint32_t kReadPiece = 2048;
-constexpr std::uint32_t kEepromSize = 65536;
 
 std::string Hex4(unsigned value) {
   char text[8];
@@ -67,49 +61,20 @@ int CheckDevice(int device, EventOutput& output) {
   return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
 }
 
-// One piece of the command line's own EEPROM reads. Stored data may begin DE AD like any
-// other bytes, but a vendor request whose data begins DE AD counts as the firmware's fault
-// marker. Such a piece is read again from one byte earlier (or, at address 0, its first byte
-// alone): those data cannot begin DE AD when the piece's own first bytes are DE AD, so only a
-// device that really answers with its fault marker fails again.
-UsbError ReadPiece(std::uint32_t address, std::uint8_t* data, std::uint32_t length) {
-  const UsbError read = UsbEepromRead(static_cast<std::uint16_t>(address), data, length);
-  if (read != kUsbDeviceFault) return read;
-  if (address == 0) {
-    if (const UsbError first = UsbEepromRead(0, data, 1); first != 0) return first;
-    return length > 1 ? UsbEepromRead(1, data + 1, length - 1) : 0;
-  }
-  std::vector<std::uint8_t> shifted(length + 1);
-  const UsbError again =
-      UsbEepromRead(static_cast<std::uint16_t>(address - 1), shifted.data(), length + 1);
-  if (again == 0) std::copy(shifted.begin() + 1, shifted.end(), data);
-  return again;
-}
-
-// Reads `length` bytes of the EEPROM of the open device from address 0 into `data`, piece by
-// piece, reporting progress. 0, or the code of the failing read with `*failed_at` its address.
-UsbError ReadEeprom(std::uint8_t* data, std::uint32_t length, const char* status_format,
-                    const char* pass, EventOutput& output, std::uint32_t* failed_at) {
-  for (std::uint32_t offset = 0; offset < length;) {
-    const std::uint32_t n = std::min(kReadPiece, length - offset);
-    const UsbError read = ReadPiece(offset, data + offset, n);
-    if (read != 0) {
-      *failed_at = offset;
-      return read;
-    }
-    offset += n;
+// The progress of an EEPROM read, told as the pass `pass` with the status `status_format`.
+UsbReadProgress ReadProgress(const char* status_format, const char* pass, EventOutput& output) {
+  return [status_format, pass, &output](std::uint32_t done, std::uint32_t total) {
     ProgressReport report;
     report.pass = pass;
     report.usb = true;
-    report.done = offset;
-    report.total = length;
-    report.finishing = offset == length;
-    report.position = UsbProgramPercent(offset, length);
-    report.status = FormatText(status_format, static_cast<unsigned long>(offset),
-                               static_cast<unsigned long>(length));
+    report.done = done;
+    report.total = total;
+    report.finishing = done == total;
+    report.position = UsbProgramPercent(done, total);
+    report.status = FormatText(status_format, static_cast<unsigned long>(done),
+                               static_cast<unsigned long>(total));
     output.Progress(report);
-  }
-  return 0;
+  };
 }
 
 JsonObject ResultFields(const UsbUpdateResult& result) {
@@ -175,44 +140,31 @@ std::unique_ptr<UsbUpdateResult> RunWorker(int device, const std::string& image,
 int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& image_name,
                        const std::string& device_name, EventOutput& output,
                        JsonObject fields) {
-  std::string path;
-  std::vector<std::uint8_t> image;
-  if (BuildUsbImagePath(UsbFirmwareFolder(), image_name, &path)) {
-    std::ifstream file(path, std::ios::binary);
-    image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  }
-  std::vector<std::uint8_t> back(image.size());
-  std::uint32_t failed_at = 0;
-  UsbError read = UsbOpenDevice(static_cast<std::uint16_t>(arguments.device));
-  if (read == 0) {
-    read = ReadEeprom(back.data(), static_cast<std::uint32_t>(back.size()),
-                      texts::kUsbVerifyStatus, "read-back", output, &failed_at);
-    UsbCloseDevice();
-  }
+  const UsbVerifyResult verify =
+      VerifyUsbImage(static_cast<std::uint16_t>(arguments.device), image_name,
+                     ReadProgress(texts::kUsbVerifyStatus, "read-back", output));
   fields["verified"] = false;
-  if (read != 0) {
-    fields["verify_error"] = read;
-    fields["verify_offset"] = failed_at;
+  if (verify.error != 0) {
+    fields["verify_error"] = verify.error;
+    fields["verify_offset"] = verify.offset;
     return output.Outcome(kExitFailed, MessageKind::Error,
                           FormatText(texts::kUsbVerifyReadError,
-                                     static_cast<unsigned long>(failed_at),
-                                     static_cast<long>(read)),
+                                     static_cast<unsigned long>(verify.offset),
+                                     static_cast<long>(verify.error)),
                           fields);
   }
-  const auto differ = std::mismatch(image.begin(), image.end(), back.begin());
-  if (differ.first != image.end()) {
-    const auto offset = static_cast<unsigned long>(differ.first - image.begin());
+  if (!verify.matches) {
+    const auto offset = static_cast<unsigned long>(verify.offset);
     fields["verify_offset"] = offset;
     return output.Outcome(
         kExitFailed, MessageKind::Error,
-        FormatText(texts::kUsbVerifyMismatch, offset, offset,
-                   static_cast<unsigned>(*differ.second), image_name.c_str(),
-                   static_cast<unsigned>(*differ.first)),
+        FormatText(texts::kUsbVerifyMismatch, offset, offset, static_cast<unsigned>(verify.found),
+                   image_name.c_str(), static_cast<unsigned>(verify.expected)),
         fields);
   }
   fields["verified"] = true;
   output.Message(MessageKind::Information,
-                 FormatText(texts::kUsbVerified, static_cast<unsigned long>(image.size()),
+                 FormatText(texts::kUsbVerified, static_cast<unsigned long>(verify.size),
                             device_name.c_str(), image_name.c_str()));
   return kExitSuccess;
 }
@@ -377,47 +329,27 @@ int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& o
   fields["device"] = device;
   fields["output"] = file;
 
-  std::vector<std::uint8_t> eeprom(kEepromSize);
-  std::uint32_t failed_at = 0;
-  UsbError read = UsbOpenDevice(static_cast<std::uint16_t>(device));
-  if (read == 0) {
-    read = ReadEeprom(eeprom.data(), kEepromSize, texts::kUsbBackupStatus, "backup", output,
-                      &failed_at);
-    UsbCloseDevice();
-  }
-  if (read != 0) {
-    fields["error"] = read;
-    fields["offset"] = failed_at;
+  const UsbBackupResult backup = BackupUsbEeprom(
+      static_cast<std::uint16_t>(device), file,
+      ReadProgress(texts::kUsbBackupStatus, "backup", output));
+  if (backup.error != 0) {
+    fields["error"] = backup.error;
+    fields["offset"] = backup.offset;
     return output.Outcome(kExitFailed, MessageKind::Error,
                           FormatText(texts::kUsbBackupReadError, name.c_str(),
-                                     static_cast<unsigned long>(failed_at),
-                                     static_cast<long>(read)),
+                                     static_cast<unsigned long>(backup.offset),
+                                     static_cast<long>(backup.error)),
                           fields);
   }
-  // Written beside the target and renamed over it, so that a failure leaves no partial file.
-  const std::string temporary = file + ".part";
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(eeprom.data()),
-              static_cast<std::streamsize>(eeprom.size()));
-    out.close();
-    written = static_cast<bool>(out);
-  }
-  if (written) {
-    fs::rename(temporary, file, error);
-    written = !error;
-  }
-  if (!written) {
-    const std::string why = error ? error.message() : std::strerror(errno);
-    fs::remove(temporary, error);
+  if (!backup.write_error.empty()) {
     return output.Outcome(kExitFailed, MessageKind::Error,
-                          FormatText(texts::kUsbBackupWriteError, file.c_str(), why.c_str()),
+                          FormatText(texts::kUsbBackupWriteError, file.c_str(),
+                                     backup.write_error.c_str()),
                           fields);
   }
-  fields["bytes"] = kEepromSize;
+  fields["bytes"] = backup.size;
   return output.Outcome(kExitSuccess, MessageKind::Success,
-                        FormatText(texts::kUsbBackupDone, static_cast<unsigned long>(kEepromSize),
+                        FormatText(texts::kUsbBackupDone, static_cast<unsigned long>(backup.size),
                                    name.c_str(), file.c_str()),
                         fields);
 }
