@@ -99,6 +99,10 @@ struct OpenDevice {
   std::uint8_t bus = 0;
   std::uint8_t address = 0;
   std::set<PendingTransfer*> pending;
+  // Requests that are using `device` now; Close lets it go only when none is left.
+  unsigned users = 0;
+  // Close has begun: no new request may use the handle.
+  bool closing = false;
 };
 
 class LibusbDriverIo : public UsbDriverIo {
@@ -184,12 +188,17 @@ class LibusbDriverIo : public UsbDriverIo {
     {
       std::unique_lock<std::mutex> lock(state_mutex_);
       auto found = handles_.find(handle);
-      if (found == handles_.end()) return kErrorInvalidHandle;
+      if (found == handles_.end() || found->second.closing) return kErrorInvalidHandle;
+      found->second.closing = true;
       for (PendingTransfer* pending : found->second.pending) {
         libusb_cancel_transfer(pending->transfer);
       }
-      // The event thread completes what was cancelled; only then may the handle go.
-      drained_.wait(lock, [&] { return found->second.pending.empty(); });
+      // The event thread completes what was cancelled, and the requests under way end (a
+      // transfer they submit from now on is cancelled by themselves); only then may the
+      // device handle go.
+      drained_.wait(lock, [&] {
+        return found->second.pending.empty() && found->second.users == 0;
+      });
       device = found->second.device;
       handles_.erase(found);
     }
@@ -217,12 +226,15 @@ class LibusbDriverIo : public UsbDriverIo {
     {
       std::lock_guard<std::mutex> lock(state_mutex_);
       const auto found = handles_.find(handle);
-      if (found == handles_.end()) return kErrorInvalidHandle;
+      if (found == handles_.end() || found->second.closing) return kErrorInvalidHandle;
+      ++found->second.users;
       device = found->second.device;
       char text[32];
       std::snprintf(text, sizeof text, kPathFormat, found->second.bus, found->second.address);
       path = text;
     }
+    // `device` stays open until this request has ended.
+    const UseOfHandle use(this, handle);
     const auto* input = static_cast<const std::uint8_t*>(in);
     auto* output = static_cast<std::uint8_t*>(out);
 
@@ -299,6 +311,26 @@ class LibusbDriverIo : public UsbDriverIo {
   }
 
  private:
+  // Ends a request's use of its handle when the request returns.
+  class UseOfHandle {
+   public:
+    UseOfHandle(LibusbDriverIo* io, DriverHandle handle) : io_(io), handle_(handle) {}
+    ~UseOfHandle() { io_->EndUse(handle_); }
+    UseOfHandle(const UseOfHandle&) = delete;
+    UseOfHandle& operator=(const UseOfHandle&) = delete;
+
+   private:
+    LibusbDriverIo* io_;
+    DriverHandle handle_;
+  };
+
+  void EndUse(DriverHandle handle) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    const auto found = handles_.find(handle);
+    if (found != handles_.end() && found->second.users > 0) --found->second.users;
+    drained_.notify_all();
+  }
+
   static std::uint32_t Finish(DriverOverlapped* overlapped, std::uint32_t error,
                               std::uint32_t returned) {
     if (overlapped != nullptr) {
@@ -356,7 +388,7 @@ class LibusbDriverIo : public UsbDriverIo {
       // Listed before it is submitted, so that its completion always finds it.
       std::lock_guard<std::mutex> lock(state_mutex_);
       const auto found = handles_.find(handle);
-      if (found == handles_.end()) {
+      if (found == handles_.end() || found->second.closing) {
         libusb_free_transfer(raw->transfer);
         raw->overlapped->Complete(kErrorInvalidHandle, 0);
         return kErrorInvalidHandle;
@@ -377,6 +409,16 @@ class LibusbDriverIo : public UsbDriverIo {
       return outcome.error;
     }
     pending.release();  // the completion frees it
+    {
+      // A Close that began meanwhile may have missed this transfer, which was listed but not
+      // yet submitted when it cancelled the others: cancelled here, unless it has ended.
+      std::lock_guard<std::mutex> lock(state_mutex_);
+      const auto found = handles_.find(handle);
+      if (found != handles_.end() && found->second.closing &&
+          found->second.pending.count(raw) != 0) {
+        libusb_cancel_transfer(raw->transfer);
+      }
+    }
     if (overlapped != nullptr) return kErrorIoPending;
     local->Wait(kWaitForever);
     return local->Result(returned);

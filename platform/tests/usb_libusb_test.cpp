@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -13,6 +14,12 @@
 #include "platform/usb_driver_requests.h"
 #include "tools/test_support/test_support.h"
 #include "tools/usb_mockdev/emulated_ezusb.h"
+
+// Freed memory is filled, so that a device handle used after its close fails loudly in the
+// sanitizer build instead of reading what happens to be left there.
+extern "C" const char* __asan_default_options() {
+  return "max_free_fill_size=4096:free_fill_byte=190";
+}
 
 namespace flashwright::platform {
 namespace {
@@ -270,6 +277,62 @@ TEST_F(LibusbLayerTest, ListingWhileAnotherThreadTransfers) {
   EXPECT_EQ(codes, std::vector<std::uint32_t>(64, 0u));
   const std::vector<std::uint8_t> eeprom = device.Eeprom();
   EXPECT_EQ(std::count(eeprom.begin(), eeprom.begin() + 2048, 0xA5), 2048);
+}
+
+// A close of a handle while other threads still send it requests (transfers and queries):
+// it waits for the requests that use the device, each request either is served or is refused
+// as for a closed handle, and nothing is used after it is freed (the sanitizer build checks).
+TEST_F(LibusbLayerTest, CloseAgainstRequestsInFlight) {
+  EmulatedEzUsb& device = testbed_.AddDevice();
+  std::string path;
+  ASSERT_EQ(io().InterfaceMemberPath(kCyUsbInterfaceClass, 0, &path), 0u);
+  for (int round = 0; round < 40; ++round) {
+    std::uint32_t error = 1;
+    const DriverHandle handle = io().Open(path, true, &error);
+    ASSERT_NE(handle, kInvalidDriverHandle) << "round " << round;
+    std::atomic<int> served{0};
+    std::atomic<bool> unexpected{false};
+    auto requests = [&](int kind) {
+      for (;;) {
+        std::uint32_t code = 0;
+        std::uint32_t returned = 0;
+        if (kind == 0) {
+          std::vector<std::uint8_t> block(kTransferHeaderSize + 16, 0);
+          TransferHeader header;
+          header.setup = VendorRead(static_cast<std::uint16_t>(round * 16), 16);
+          header.timeout_seconds = 5;
+          header.data_offset = kTransferHeaderSize;
+          header.data_length = 16;
+          WriteTransferHeader(header, block.data());
+          code = io().IoControl(handle, kCySendEp0Control, block.data(),
+                                static_cast<std::uint32_t>(block.size()), block.data(),
+                                static_cast<std::uint32_t>(block.size()), &returned, nullptr);
+        } else {
+          std::uint8_t speed[4] = {};
+          code = io().IoControl(handle, kind == 1 ? kCyGetSpeed : kCyGetUsbdiVersion, nullptr,
+                                0, speed, sizeof speed, &returned, nullptr);
+        }
+        if (code == kErrorInvalidHandle) return;  // closed: refused, the device untouched
+        if (code == 0) {
+          ++served;
+        } else if (code != kErrorOperationAborted) {
+          unexpected = true;
+          return;
+        }
+      }
+    };
+    std::vector<std::thread> threads;
+    for (int kind = 0; kind < 3; ++kind) threads.emplace_back(requests, kind);
+    while (served < 3 * (1 + round % 4)) std::this_thread::yield();
+    EXPECT_EQ(io().Close(handle), 0u) << "round " << round;
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_FALSE(unexpected) << "round " << round;
+    EXPECT_EQ(io().Close(handle), kErrorInvalidHandle) << "closed once";
+  }
+  EXPECT_FALSE(device.Unplugged());
+  // The layer is whole afterwards: the device opens and answers.
+  OpenFirst();
+  EXPECT_EQ(Control(VendorRead(0, 5)).code, 0u);
 }
 
 }  // namespace
