@@ -179,15 +179,14 @@ int CFindReader::GetConfiguredPort(std::string* source) {
   int port = 0;
   if (ReadXmlConfiguration(&port, source)) return port;
 
-  // A 32-bit program on a 64-bit machine sees the key below Wow6432Node, where the 32-bit
-  // sibling product wrote it; a 32-bit machine (or prefix) has only the plain key. The 32-bit
-  // view is looked at first, as the 32-bit program would see it, then the plain key.
-  const std::string below_software =
-      std::string(kRavelinKeyVendor) + "\\" + "Common" + "\\" + "Ravelin";
-  for (const char* view : {"SOFTWARE\\Wow6432Node\\", "SOFTWARE\\"}) {
+  // The sibling product is a 32-bit program: on a 64-bit machine its key is in the 32-bit
+  // view, which is looked at first, as that program sees it; then the machine's own view.
+  const std::string path =
+      std::string("SOFTWARE\\") + kRavelinKeyVendor + "\\" + "Common" + "\\" + "Ravelin";
+  for (const platform::RegistryView view :
+       {platform::RegistryView::k32Bit, platform::RegistryView::kNative}) {
     platform::RegistryKey key;
-    if (platform::RegistryKey::OpenLocalMachine(view + below_software, &key) !=
-        platform::kRegistryOk) {
+    if (platform::RegistryKey::OpenLocalMachine(path, view, &key) != platform::kRegistryOk) {
       continue;
     }
     std::vector<std::string> names;

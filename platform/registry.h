@@ -52,14 +52,21 @@ struct RegistryHive {
 };
 RegistryHive ParseRegistryText(std::string_view text);
 
+// Which of the two registry views of a 64-bit machine a key is looked up in: the one 32-bit
+// programs see (below SOFTWARE\Wow6432Node there), or the machine's own. A 32-bit machine has
+// one view, which both name.
+enum class RegistryView { k32Bit, kNative };
+
 // An open key. Keys share the hive they were opened from; closing one leaves the others usable.
 class RegistryKey {
  public:
   RegistryKey() = default;
 
   // Opens `path` ("SOFTWARE\Vendor\Product", components between single backslashes) below the
-  // local-machine hive of the configured Wine prefix ($WINEPREFIX, else $HOME/.wine).
-  static int OpenLocalMachine(std::string_view path, RegistryKey* key);
+  // local-machine hive, in `view` and in no other: of the system, or of the configured Wine
+  // prefix ($WINEPREFIX, else $HOME/.wine), whose 32-bit view of SOFTWARE is the key
+  // SOFTWARE\Wow6432Node unless the prefix is a 32-bit one.
+  static int OpenLocalMachine(std::string_view path, RegistryView view, RegistryKey* key);
   // The same below a hive the caller has parsed.
   static int OpenInHive(std::shared_ptr<const RegistryHive> hive, std::string_view path,
                         RegistryKey* key);

@@ -316,12 +316,13 @@ TEST_F(FindReaderTest, RegistrySubkeysAreVisitedFromTheLastAndPort0DoesNotStop) 
 }
 
 // Under a 64-bit prefix the 32-bit sibling product's key lives below Wow6432Node: that view is
-// looked at first, and the plain key when the 32-bit view gives no port.
+// looked at first, and the machine's own key when the 32-bit view gives no port. A 32-bit
+// prefix has only the plain key.
 TEST_F(FindReaderTest, RegistryKeyIsLookedUpInThe32BitViewFirstThenThePlainKey) {
   ReaderSimulator reader;
   ASSERT_TRUE(reader.Start(ports_.path(), 3));
   const std::string wow_key = "Software\\Wow6432Node\\Orvane\\Folio Systems\\Common\\Ravelin";
-  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText()
+  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText(true)
                                          .Key(std::string(kRavelinKey) + "\\1.00")
                                          .Dword("Port", 7)
                                          .Key(wow_key + "\\1.00")
@@ -335,14 +336,14 @@ TEST_F(FindReaderTest, RegistryKeyIsLookedUpInThe32BitViewFirstThenThePlainKey) 
 
   // Only the 32-bit view holds the key.
   ASSERT_TRUE(prefix_.WriteSystemReg(
-      SystemRegText().Key(wow_key + "\\2.00").Dword("Port", 3).Text()));
+      SystemRegText(true).Key(wow_key + "\\2.00").Dword("Port", 3).Text()));
   Freeze();
   found = Find();
   EXPECT_EQ(found.port, 3);
   EXPECT_EQ(found.source, "Ravelin Reg 2.00");
 
   // A 32-bit view without a port leaves the choice to the plain key.
-  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText()
+  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText(true)
                                          .Key(wow_key + "\\1.00")
                                          .Dword("Port", 0)
                                          .Key(std::string(kRavelinKey) + "\\1.50")
@@ -352,6 +353,26 @@ TEST_F(FindReaderTest, RegistryKeyIsLookedUpInThe32BitViewFirstThenThePlainKey) 
   found = Find();
   EXPECT_EQ(found.port, 3);
   EXPECT_EQ(found.source, "Ravelin Reg 1.50");
+
+  // Only the machine's own view holds the key.
+  ASSERT_TRUE(prefix_.WriteSystemReg(
+      SystemRegText(true).Key(std::string(kRavelinKey) + "\\3.00").Dword("Port", 3).Text()));
+  Freeze();
+  found = Find();
+  EXPECT_EQ(found.port, 3);
+  EXPECT_EQ(found.source, "Ravelin Reg 3.00");
+
+  // A 32-bit prefix has no Wow6432Node of its own: what is there is not the 32-bit view.
+  ASSERT_TRUE(prefix_.WriteSystemReg(SystemRegText()
+                                         .Key(wow_key + "\\1.00")
+                                         .Dword("Port", 7)
+                                         .Key(std::string(kRavelinKey) + "\\1.00")
+                                         .Dword("Port", 3)
+                                         .Text()));
+  Freeze();
+  found = Find();
+  EXPECT_EQ(found.port, 3);
+  EXPECT_EQ(found.source, "Ravelin Reg 1.00");
 }
 
 TEST_F(FindReaderTest, AConfiguredPortWithoutADeviceReportsTheOpenFailure) {

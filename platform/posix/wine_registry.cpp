@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/text_case.h"
 
 namespace flashwright::platform {
 namespace {
@@ -36,6 +37,23 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
   return ok;
 }
 
+// Wine notes the prefix's architecture near the top of its hive files.
+bool Is32BitPrefix(std::string_view text) {
+  const std::size_t at = text.find("\n#arch=");
+  return at != std::string_view::npos && text.substr(at + 7, 5) == "win32";
+}
+
+// A 64-bit machine keeps what 32-bit programs write below SOFTWARE in SOFTWARE\Wow6432Node.
+std::string In32BitView(std::string_view path) {
+  const std::size_t end = path.find('\\');
+  const std::string_view first = path.substr(0, end);
+  if (!SameIgnoringCase(first, "SOFTWARE")) return std::string(path);
+  std::string redirected(first);
+  redirected += "\\Wow6432Node";
+  if (end != std::string_view::npos) redirected += path.substr(end);
+  return redirected;
+}
+
 }  // namespace
 
 std::string WinePrefix() {
@@ -46,12 +64,15 @@ std::string WinePrefix() {
   return {};
 }
 
-int RegistryKey::OpenLocalMachine(std::string_view path, RegistryKey* key) {
+int RegistryKey::OpenLocalMachine(std::string_view path, RegistryView view, RegistryKey* key) {
   key->Close();
   std::string prefix = WinePrefix();
   std::string text;
   if (prefix.empty() || !ReadWholeFile(prefix + "/system.reg", &text)) return kRegistryNotFound;
   auto hive = std::make_shared<const RegistryHive>(ParseRegistryText(text));
+  if (view == RegistryView::k32Bit && !Is32BitPrefix(text)) {
+    return OpenInHive(std::move(hive), In32BitView(path), key);
+  }
   return OpenInHive(std::move(hive), path, key);
 }
 

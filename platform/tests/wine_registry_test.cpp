@@ -207,7 +207,7 @@ TEST(WineRegistryTest, TheHiveIsReadFromTheWinePrefixAndNeverWritten) {
   std::uint32_t value = 0;
   {
     test::ScopedEnv env("WINEPREFIX", prefix_dir.path().c_str());
-    ASSERT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", &key), kRegistryOk);
+    ASSERT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", RegistryView::kNative, &key), kRegistryOk);
     EXPECT_EQ(QueryDword(key, "Port", &value), kRegistryOk);
     EXPECT_EQ(value, 9u);
   }
@@ -217,13 +217,13 @@ TEST(WineRegistryTest, TheHiveIsReadFromTheWinePrefixAndNeverWritten) {
     test::ScopedEnv no_prefix("WINEPREFIX", nullptr);
     test::ScopedEnv env("HOME", home.path().c_str());
     EXPECT_EQ(WinePrefix(), home.path() + "/.wine");
-    EXPECT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", &key), kRegistryOk);
+    EXPECT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", RegistryView::kNative, &key), kRegistryOk);
   }
   {
     test::ScopedEnv no_prefix("WINEPREFIX", nullptr);
     test::ScopedEnv no_home("HOME", nullptr);
     EXPECT_EQ(WinePrefix(), "");
-    EXPECT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", &key), kRegistryNotFound);
+    EXPECT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", RegistryView::kNative, &key), kRegistryNotFound);
   }
   EXPECT_EQ(test::TreeFingerprint(prefix_dir.path()), before);
 }
@@ -232,13 +232,55 @@ TEST(WineRegistryTest, ASystemRegThatIsNotAFileIsNoRegistry) {
   test::TempDir prefix_dir;
   test::ScopedEnv env("WINEPREFIX", prefix_dir.path().c_str());
   RegistryKey key;
-  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", &key), kRegistryNotFound);
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", RegistryView::kNative, &key), kRegistryNotFound);
   std::filesystem::create_directory(prefix_dir.path() + "/system.reg");
-  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", &key), kRegistryNotFound);
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", RegistryView::kNative, &key), kRegistryNotFound);
   std::filesystem::remove(prefix_dir.path() + "/system.reg");
   // A FIFO must not block the read.
   ASSERT_EQ(::mkfifo((prefix_dir.path() + "/system.reg").c_str(), 0600), 0);
-  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", &key), kRegistryNotFound);
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("Software", RegistryView::kNative, &key), kRegistryNotFound);
+}
+
+// A 64-bit prefix keeps the 32-bit view of SOFTWARE below Wow6432Node; a 32-bit prefix has
+// one view. Each view is looked up by itself, with no fallback to the other.
+TEST(WineRegistryTest, EachViewIsItsOwnKeyInA64BitPrefix) {
+  test::TempDir prefix_dir;
+  test::FakeWinePrefix prefix(prefix_dir.path());
+  test::ScopedEnv env("WINEPREFIX", prefix_dir.path().c_str());
+  RegistryKey key;
+  std::uint32_t value = 0;
+  ASSERT_TRUE(prefix.WriteSystemReg(SystemRegText(true)
+                                        .Key("Software\\Wow6432Node\\Test")
+                                        .Dword("Port", 3)
+                                        .Key("Software\\Native")
+                                        .Dword("Port", 7)
+                                        .Text()));
+  ASSERT_EQ(RegistryKey::OpenLocalMachine("SOFTWARE\\Test", RegistryView::k32Bit, &key),
+            kRegistryOk);
+  EXPECT_EQ(QueryDword(key, "Port", &value), kRegistryOk);
+  EXPECT_EQ(value, 3u);
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("SOFTWARE\\Test", RegistryView::kNative, &key),
+            kRegistryNotFound);
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("SOFTWARE\\Native", RegistryView::k32Bit, &key),
+            kRegistryNotFound);
+  ASSERT_EQ(RegistryKey::OpenLocalMachine("SOFTWARE\\Native", RegistryView::kNative, &key),
+            kRegistryOk);
+  EXPECT_EQ(QueryDword(key, "Port", &value), kRegistryOk);
+  EXPECT_EQ(value, 7u);
+  // Keys outside SOFTWARE are the same in both views.
+  ASSERT_TRUE(prefix.WriteSystemReg(
+      SystemRegText(true).Key("System\\Other").Dword("Port", 4).Text()));
+  EXPECT_EQ(RegistryKey::OpenLocalMachine("System\\Other", RegistryView::k32Bit, &key),
+            kRegistryOk);
+
+  // A 32-bit prefix: the plain key in either view.
+  ASSERT_TRUE(prefix.WriteSystemReg(
+      SystemRegText().Key("Software\\Test").Dword("Port", 5).Text()));
+  for (const RegistryView view : {RegistryView::k32Bit, RegistryView::kNative}) {
+    ASSERT_EQ(RegistryKey::OpenLocalMachine("Software\\Test", view, &key), kRegistryOk);
+    EXPECT_EQ(QueryDword(key, "Port", &value), kRegistryOk);
+    EXPECT_EQ(value, 5u);
+  }
 }
 
 }  // namespace

@@ -98,12 +98,11 @@ int Snapshot(std::string_view path, REGSAM view, std::shared_ptr<RegistryHive>* 
 
 }  // namespace
 
-int RegistryKey::OpenLocalMachine(std::string_view path, RegistryKey* key) {
+int RegistryKey::OpenLocalMachine(std::string_view path, RegistryView view, RegistryKey* key) {
   key->Close();
-  // The sibling product is a 32-bit program: its view of the registry first, then the other.
   std::shared_ptr<RegistryHive> hive;
-  int result = Snapshot(path, KEY_WOW64_32KEY, &hive);
-  if (result != kRegistryOk) result = Snapshot(path, KEY_WOW64_64KEY, &hive);
+  const int result =
+      Snapshot(path, view == RegistryView::k32Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY, &hive);
   if (result != kRegistryOk) return result;
   return OpenInHive(std::move(hive), path, key);
 }

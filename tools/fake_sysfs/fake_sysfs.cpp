@@ -140,8 +140,9 @@ bool FakeSysfs::Remove(const std::string& relative) const {
   return fs::remove_all(root_ + "/" + relative, error) > 0 && !error;
 }
 
-SystemRegText::SystemRegText()
-    : text_("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n") {}
+SystemRegText::SystemRegText(bool win64)
+    : text_(std::string("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=") +
+            (win64 ? "win64" : "win32") + "\n") {}
 
 SystemRegText& SystemRegText::Key(const std::string& path) {
   std::string escaped;

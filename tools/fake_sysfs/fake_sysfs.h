@@ -60,7 +60,9 @@ class FakeSysfs {
 // The text of a system.reg: the header, then keys with their values in the order given.
 class SystemRegText {
  public:
-  SystemRegText();
+  // The hive of a 32-bit prefix, or of a 64-bit one (where 32-bit programs see SOFTWARE below
+  // Wow6432Node).
+  explicit SystemRegText(bool win64 = false);
   // Starts key `path` ("Software\Vendor\Product", single backslashes).
   SystemRegText& Key(const std::string& path);
   SystemRegText& Dword(const std::string& name, std::uint32_t value);

@@ -197,6 +197,38 @@ wine_run "$work/regedit2.txt" regedit /S "Z:$work/ravelin2.reg"
 check "a string value is taken as its first four bytes, as on Linux: \"5\" is port 53" \
   test "$(discovery registry-string)" = "53|Ravelin Reg 1.00|-9"
 
+echo "== the sibling product's registry key in a 64-bit prefix"
+# The 32-bit program sees the registry there as on 64-bit Windows: the key is looked up once
+# in the 32-bit view and once in the machine's own.
+prefix32=$WINEPREFIX
+export WINEPREFIX=$work/prefix64
+mkdir -p "$WINEPREFIX"
+WINEARCH=win64 wineboot -i >"$work/wineboot64.log" 2>&1
+rm -f "$WINEPREFIX"/dosdevices/com*
+start_sim 8
+ravelin_key='HKLM\SOFTWARE\Orvane\Folio Systems\Common\Ravelin'
+reg_port() { # reg_port <32|64> <subkey> <port>
+  wine_run "$work/reg.txt" reg add "$ravelin_key\\$2" /v Port /t REG_DWORD /d "$3" /f "/reg:$1"
+}
+reg_port 32 1.00 8
+check "only in the 32-bit view: found there" \
+  test "$(discovery reg64-32)" = "8|Ravelin Reg 1.00|0"
+wine_run "$work/reg.txt" reg delete "$ravelin_key" /f /reg:32
+reg_port 64 2.00 8
+check "only in the native view: found there" \
+  test "$(discovery reg64-native)" = "8|Ravelin Reg 2.00|0"
+reg_port 32 1.00 8
+reg_port 64 2.00 7
+check "in both views: the 32-bit one first" \
+  test "$(discovery reg64-both)" = "8|Ravelin Reg 1.00|0"
+reg_port 32 1.00 0
+reg_port 64 2.00 8
+check "in both views, no port in the 32-bit one: the native one's" \
+  test "$(discovery reg64-fallback)" = "8|Ravelin Reg 2.00|0"
+stop_sim "${sims[-1]}"
+wineserver -k 2>/dev/null || true
+export WINEPREFIX=$prefix32
+
 echo "== installer"
 mkdir -p "$work/usb_fw"
 makensis -V2 -DBUILD_DIR="$win_build" -DFIRMWARE_DIR="$firmware" -DUSB_FIRMWARE_DIR="$work/usb_fw" \
