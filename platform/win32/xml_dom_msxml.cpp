@@ -1,4 +1,5 @@
-// The XML DOM through the MSXML 4.0 document object over COM.
+// The XML DOM through the MSXML document object over COM: the 4.0 one, and where that is not
+// installed (no current Windows ships it) the 6.0 one, which every Windows since Vista has.
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
@@ -13,6 +14,9 @@ namespace {
 
 // {88D969C0-F192-11D4-A65F-0040963251E5}: DOMDocument40.
 const CLSID kDomDocument40 = {0x88D969C0, 0xF192, 0x11D4,
+                              {0xA6, 0x5F, 0x00, 0x40, 0x96, 0x32, 0x51, 0xE5}};
+// {88D96A05-F192-11D4-A65F-0040963251E5}: DOMDocument60.
+const CLSID kDomDocument60 = {0x88D96A05, 0xF192, 0x11D4,
                               {0xA6, 0x5F, 0x00, 0x40, 0x96, 0x32, 0x51, 0xE5}};
 // {2933BF95-7B36-11D2-B20E-00C04F983E60}: IXMLDOMDocument2.
 const IID kXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2,
@@ -128,6 +132,11 @@ int SelectXmlElements(const std::string& path, const char* element_name,
   Held<IXMLDOMDocument2> document;
   HRESULT result = ::CoCreateInstance(kDomDocument40, nullptr, CLSCTX_ALL, kXmlDomDocument2,
                                       document.OutVoid());
+  if (FAILED(result) || !document) {
+    // Both take the same XPath queries, the default selection language of either.
+    result = ::CoCreateInstance(kDomDocument60, nullptr, CLSCTX_ALL, kXmlDomDocument2,
+                                document.OutVoid());
+  }
   if (FAILED(result) || !document) return FAILED(result) ? static_cast<int>(result) : -1;
   document->put_async(VARIANT_FALSE);
 

@@ -174,6 +174,9 @@ cat >"$ravelin_xml/1.00.xml" <<'XML'
 <value name="Port" dw="5"/></values></config>
 XML
 check "the XML file names COM5" test "$(discovery xml)" = "5|Ravelin Xml|0"
+# Current Windows has no MSXML 4.0: with it refused, the 6.0 document object reads the file.
+check "with the MSXML 4.0 document object refused the XML file is still found" \
+  test "$(export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;msxml4=d"; discovery xml-msxml6)" = "5|Ravelin Xml|0"
 echo "this is < not XML" >"$ravelin_xml/1.00.xml"
 cat >"$work/ravelin.reg" <<'REG'
 REGEDIT4
