@@ -52,7 +52,8 @@ if(NOT FLASHWRIGHT_FUZZ)
   target_compile_definitions(image_check_test PRIVATE FW_FIXTURE_DIR="${fw_fixtures}")
   add_dependencies(image_check_test fw_reader_update_fixtures)
   # Its own program: it replaces operator new.
-  fw_add_test(worker_start_test SOURCES tests/worker_start_test.cpp LIBS fw_reader_update)
+  fw_add_test(worker_start_test SOURCES tests/worker_start_test.cpp
+              LIBS fw_reader_update fw_failing_allocation)
   fw_add_test(update_outcome_test
     SOURCES tests/outcome_text_test.cpp
     LIBS fw_reader_update)

@@ -1,39 +1,16 @@
 // Starting the update worker when memory runs out: whichever allocation of the start fails,
 // the job comes back exactly once (from the worker, or completed at once with ENOMEM), and
-// nothing is leaked. The allocation failures are made by this program's own operator new.
+// nothing is leaked.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include <gtest/gtest.h>
 
 #include "platform/posted_messages.h"
 #include "reader_update/download_engine.h"
-
-namespace {
-// On the armed thread, allocation number `fail_at` (1-based) from arming on throws.
-thread_local int allocations_left = 0;
-thread_local bool armed = false;
-
-void* Allocate(std::size_t size) {
-  if (armed && --allocations_left == 0) {
-    armed = false;
-    throw std::bad_alloc();
-  }
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+#include "tools/test_support/failing_allocation.h"
 
 namespace flashwright {
 namespace {
@@ -52,11 +29,9 @@ TEST(WorkerStart, EveryFailingAllocationStillCompletesTheJobOnce) {
     job->port = 0;  // no port: a started worker ends at once
     job->base_name = "Reader";
 
-    allocations_left = fail_at;
-    armed = true;
+    test::FailAllocationOnThisThread(fail_at);
     const int started = StartUpdateWorker(std::move(job));
-    const bool failed_here = !armed && started != 0;
-    armed = false;
+    const bool failed_here = test::AllocationFailureHappened() && started != 0;
     if (started != 0) {
       EXPECT_EQ(started, ENOMEM) << "allocation " << fail_at;
       failure_seen = true;

@@ -119,6 +119,19 @@ class ProgressWatcher : public QObject {
   AppHarness& harness_;
 };
 
+// Starts the program with a device 0 that the image does not fit (its first byte differs) and
+// non-matching devices allowed, so that Begin Update asks. The device, or null.
+usbsim::SimulatedUsbDevice* StartAsking(AppHarness& harness, const std::vector<std::uint8_t>& image) {
+  usbsim::DeviceProfile profile = Profile();
+  profile.first_byte = 0xC0;
+  usbsim::SimulatedUsbDevice& device = harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  if (!harness.AddUsbImage("Gate_1235", image) || !harness.Start({"/D", "USB"})) return nullptr;
+  harness.Command(kCmdAdvanced);
+  harness.Command(kCmdAllowNonMatching);
+  harness.answers = {ui::kAnswerYes, ui::kAnswerYes};
+  return &device;
+}
+
 int fail_at = 0;
 bool start_failed = false;
 void ArmStart() { test::FailAllocationOnThisThread(fail_at); }
@@ -436,15 +449,10 @@ class UsbUpdateViewTest : public QObject {
   // user confirmed is what is written, or nothing.
   void DeviceChangesWhileTheConfirmationIsOpen() {
     AppHarness harness;
-    usbsim::DeviceProfile profile = Profile();
-    profile.first_byte = 0xC0;  // the check fails: the user is asked
-    usbsim::SimulatedUsbDevice& confirmed =
-        harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
     const std::vector<std::uint8_t> image = Image(300);
-    QVERIFY(harness.AddUsbImage("Gate_1235", image));
-    QVERIFY(harness.Start({"/D", "USB"}));
-    harness.Command(kCmdAdvanced);
-    harness.Command(kCmdAllowNonMatching);
+    usbsim::SimulatedUsbDevice* const asked = StartAsking(harness, image);
+    QVERIFY(asked != nullptr);
+    usbsim::SimulatedUsbDevice& confirmed = *asked;
 
     // The confirmed device goes and another one, which the image fits, takes its index.
     usbsim::SimulatedUsbDevice* other = nullptr;
@@ -454,7 +462,6 @@ class UsbUpdateViewTest : public QObject {
       other = &harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, Profile("Other 9"));
       QCoreApplication::processEvents();
     };
-    harness.answers = {ui::kAnswerYes, ui::kAnswerYes};
     Begin(harness)->click();
     QVERIFY(harness.WaitUntilIdle());
     QVERIFY(other != nullptr);
@@ -471,12 +478,8 @@ class UsbUpdateViewTest : public QObject {
     // A second device plugged in beside the confirmed one leaves the index to it: the update
     // goes to the confirmed device, and the list is read again after the run.
     AppHarness beside;
-    usbsim::SimulatedUsbDevice& first =
-        beside.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
-    QVERIFY(beside.AddUsbImage("Gate_1235", image));
-    QVERIFY(beside.Start({"/D", "USB"}));
-    beside.Command(kCmdAdvanced);
-    beside.Command(kCmdAllowNonMatching);
+    usbsim::SimulatedUsbDevice* const first = StartAsking(beside, image);
+    QVERIFY(first != nullptr);
     usbsim::SimulatedUsbDevice* second = nullptr;
     beside.while_box_open = [&] {
       if (second != nullptr) return;
@@ -484,11 +487,10 @@ class UsbUpdateViewTest : public QObject {
       QCoreApplication::processEvents();
       QCOMPARE(Devices(beside)->count(), 1);  // held while the box is open
     };
-    beside.answers = {ui::kAnswerYes, ui::kAnswerYes};
     Begin(beside)->click();
     QVERIFY(beside.WaitUntilIdle());
     QCOMPARE(PaneColour(beside), kGreen);
-    QVERIFY(EepromHolds(first, image));
+    QVERIFY(EepromHolds(*first, image));
     QVERIFY(second != nullptr);
     QCOMPARE(second->Counters().eeprom_writes, 0u);
     QTRY_COMPARE(Devices(beside)->count(), 2);

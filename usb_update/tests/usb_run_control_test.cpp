@@ -80,6 +80,20 @@ class RunControlTest : public ::testing::Test {
   std::function<void()> during_question_;
 };
 
+// The completions waiting in `target`; a record of another kind there is a failure.
+std::vector<std::unique_ptr<UsbUpdateResult>> Completions(QueuePostTarget& target) {
+  std::vector<std::unique_ptr<UsbUpdateResult>> completions;
+  MessageId message = 0;
+  std::unique_ptr<PostedRecord> record;
+  while (target.Pump(&message, &record, std::chrono::milliseconds(0))) {
+    if (message != UsbUpdateCompleteMessage()) continue;
+    auto result = TakeRecord<UsbUpdateResult>(std::move(record));
+    EXPECT_NE(result, nullptr);
+    if (result != nullptr) completions.push_back(std::move(result));
+  }
+  return completions;
+}
+
 TEST_F(RunControlTest, RefusalsBeforeTheCheck) {
   UsbRunInputs inputs = Inputs();
   inputs.image_name.clear();
@@ -170,18 +184,10 @@ TEST_F(RunControlTest, TheStartedRunCompletesOnce) {
   UsbUpdateResult failed;
   ASSERT_TRUE(StartUsbUpdateRun(target.handle(), 0, "Gate", &worker, &failed));
   worker.join();
-  int completions = 0;
-  MessageId message = 0;
-  std::unique_ptr<PostedRecord> record;
-  while (target.Pump(&message, &record, std::chrono::milliseconds(0))) {
-    if (message != UsbUpdateCompleteMessage()) continue;
-    auto result = TakeRecord<UsbUpdateResult>(std::move(record));
-    ASSERT_NE(result, nullptr);
-    EXPECT_EQ(result->error, 0);
-    EXPECT_EQ(result->bytes_written, 300u);
-    ++completions;
-  }
-  EXPECT_EQ(completions, 1);
+  const auto completions = Completions(target);
+  ASSERT_EQ(completions.size(), 1u);
+  EXPECT_EQ(completions[0]->error, 0);
+  EXPECT_EQ(completions[0]->bytes_written, 300u);
   const std::vector<std::uint8_t> eeprom = device_->Eeprom();
   const std::string image = Image("Gate 1.2.3.5");
   EXPECT_TRUE(std::equal(image.begin(), image.end(), eeprom.begin(),
@@ -191,11 +197,10 @@ TEST_F(RunControlTest, TheStartedRunCompletesOnce) {
   std::thread busy([] {});
   ASSERT_TRUE(StartUsbUpdateRun(target.handle(), 0, "Gate", &busy, &failed));
   busy.join();
-  ASSERT_TRUE(target.Pump(&message, &record, std::chrono::milliseconds(0)));
-  auto result = TakeRecord<UsbUpdateResult>(std::move(record));
-  ASSERT_NE(result, nullptr);
-  EXPECT_EQ(result->error, EBUSY);
-  EXPECT_EQ(result->phase, kUsbPhaseNotChecked);
+  const auto refused = Completions(target);
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0]->error, EBUSY);
+  EXPECT_EQ(refused[0]->phase, kUsbPhaseNotChecked);
 }
 
 
@@ -221,19 +226,14 @@ TEST_F(RunControlTest, EveryFailingAllocationOfTheStartCompletesTheRunOnce) {
     const bool started = StartUsbUpdateRun(target.handle(), 0, "Gate", &worker, &failed);
     const bool failed_here = start_failed;
     if (worker.joinable()) worker.join();
-    int completions = started ? 0 : 1;
+    std::size_t completions = started ? 0 : 1;
     if (!started) {
       EXPECT_TRUE(failed_here);
       EXPECT_EQ(failed.error, ENOMEM) << "allocation " << fail_at;
       EXPECT_EQ(failed.phase, kUsbPhaseNotChecked);
       returned_failure = true;
     }
-    MessageId message = 0;
-    std::unique_ptr<PostedRecord> record;
-    while (target.Pump(&message, &record, std::chrono::milliseconds(0))) {
-      if (message != UsbUpdateCompleteMessage()) continue;
-      auto result = TakeRecord<UsbUpdateResult>(std::move(record));
-      ASSERT_NE(result, nullptr);
+    for (const auto& result : Completions(target)) {
       ++completions;
       if (failed_here) {
         EXPECT_EQ(result->error, ENOMEM) << "allocation " << fail_at;
@@ -243,7 +243,7 @@ TEST_F(RunControlTest, EveryFailingAllocationOfTheStartCompletesTheRunOnce) {
         EXPECT_EQ(result->error, 0);
       }
     }
-    EXPECT_EQ(completions, 1) << "allocation " << fail_at;
+    EXPECT_EQ(completions, 1u) << "allocation " << fail_at;
     if (failed_here) {
       EXPECT_EQ(device_->Counters().eeprom_writes, 0u) << "allocation " << fail_at;
     }

@@ -139,6 +139,22 @@ class CliUsbTest : public ::testing::Test {
     ASSERT_TRUE(test::WriteFile(dir_.Join("devices.txt"), text));
   }
 
+  // Backs device 0, with the simulator's `settings`, up into the test folder, and checks that
+  // the backup fails and leaves no file behind, neither the backup nor a part of it.
+  test::ProgramResult FailingBackup(const std::vector<std::string>& settings) {
+    SimDevice device;
+    device.settings = settings;
+    AddDevice(device);
+    const std::string backup = dir_.Join("backup.bin");
+    const test::ProgramResult result = Run({"usb", "backup", "--device", "0", "--output", backup});
+    EXPECT_EQ(result.exit_status, 1) << result.out << result.err;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      EXPECT_EQ(entry.path().filename().string().rfind("backup", 0), std::string::npos)
+          << entry.path() << " was left behind";
+    }
+    return result;
+  }
+
   // Runs flashwright-cli-usbsim with `args`; `answers` becomes its standard input.
   test::ProgramResult Run(const std::vector<std::string>& args,
                           const std::optional<std::string>& answers = std::nullopt) {
@@ -591,33 +607,16 @@ TEST_F(CliUsbTest, StoredBytesDeAdAreDataNotTheDevicesFaultMarker) {
 }
 
 TEST_F(CliUsbTest, ABackupThatCannotReadEverythingLeavesNoFile) {
-  SimDevice device;
-  device.settings = {"dead-marker"};
-  AddDevice(device);
-  const std::string backup = dir_.Join("backup.bin");
-  const test::ProgramResult result = Run({"usb", "backup", "--device", "0", "--output", backup});
-  EXPECT_EQ(result.exit_status, 1) << result.out << result.err;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    EXPECT_EQ(entry.path().filename().string().rfind("backup", 0), std::string::npos)
-        << entry.path() << " was left behind";
-  }
+  FailingBackup({"dead-marker"});
 }
 
 // Reads that bring fewer bytes than asked (the first attempt and its retry) fail the backup:
 // no file with zeros where no bytes came, and a failure exit.
 TEST_F(CliUsbTest, ABackupWhoseReadsComeBackShortLeavesNoFile) {
-  SimDevice device;
-  device.settings = {"short 2 100 3"};
-  AddDevice(device);
-  const std::string backup = dir_.Join("backup.bin");
-  const test::ProgramResult result = Run({"usb", "backup", "--device", "0", "--output", backup});
-  EXPECT_EQ(result.exit_status, 1) << result.out << result.err;
-  EXPECT_NE((result.out + result.err).find("at byte 6144 failed. Nothing was saved. (Err:31)"), std::string::npos)
+  const test::ProgramResult result = FailingBackup({"short 2 100 3"});
+  EXPECT_NE((result.out + result.err).find("at byte 6144 failed. Nothing was saved. (Err:31)"),
+            std::string::npos)
       << result.out << result.err;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
-    EXPECT_EQ(entry.path().filename().string().rfind("backup", 0), std::string::npos)
-        << entry.path() << " was left behind";
-  }
 }
 
 }  // namespace
