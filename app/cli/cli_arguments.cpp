@@ -54,6 +54,11 @@ std::optional<int> ParsePortArgument(const std::string& text) {
   return static_cast<int>(*number);
 }
 
+bool IsDevicePathArgument(const std::string& text) {
+  return text.size() > 1 && (text[0] == '/' || text.rfind("./", 0) == 0 ||
+                             text.rfind("../", 0) == 0 || text.rfind("\\\\", 0) == 0);
+}
+
 std::optional<std::uint8_t> ParseTagTypes(const std::string& text) {
   const std::string lower = LowerCase(text);
   if (lower == "all") return 3;

@@ -18,6 +18,9 @@ inline constexpr int kHighestPort = 0xFFFF;
 // "auto", a COM number 1 to 65535, or "COM<n>" (any case). 0 for "auto".
 std::optional<int> ParsePortArgument(const std::string& text);
 
+// A device path rather than a COM number: "/dev/...", "./...", or "\\.\COM12".
+bool IsDevicePathArgument(const std::string& text);
+
 // "all" 3, "iso" 2, "ti" 1, "none" 0 (any case), as the windowed program's /P keywords.
 std::optional<std::uint8_t> ParseTagTypes(const std::string& text);
 

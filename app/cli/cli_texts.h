@@ -38,6 +38,34 @@ inline constexpr char kRecoverHint[] =
 inline constexpr char kNoPorts[] = "No COM ports.";
 inline constexpr char kAutoDetectLabel[] = "auto-detect: ";
 inline constexpr char kUsageHint[] = "Run with --help for more information.";
+inline constexpr char kVersionText[] = "%s %s";
+
+// Waiting for a device (--wait).
+inline constexpr char kWaitingFor[] = "Waiting up to %d seconds for %s to appear...";
+inline constexpr char kWaitTimedOut[] =
+    "%s did not appear within %d seconds. Nothing was sent.";
+inline constexpr char kWaitingForAnswer[] =
+    "Waiting up to %d seconds for the reader on COM %d to answer again...";
+inline constexpr char kNoAnswerAfter[] =
+    "The reader on COM %d did not answer within %d seconds after the update.";
+inline constexpr char kVersionAfter[] = "Reader version after the update: %s";
+inline constexpr char kAnyPort[] = "a COM port";
+inline constexpr char kComPort[] = "COM %d";
+inline constexpr char kNoComNumber[] =
+    "%s is no COM port: it leads to no device that the port map names.";
+
+// The cause of a port that cannot be opened, and its remedy (%s the device, then the system's
+// error name and code).
+inline constexpr char kCausePermission[] =
+    "Cause: permission denied on %s (%s %d). Remedy: join the group dialout with "
+    "'sudo usermod -aG dialout $USER', then log out and in again: a new group counts from the "
+    "next login.";
+inline constexpr char kCauseInUse[] =
+    "Cause: %s is in use by another program (%s %d). Remedy: close that program and try again.";
+inline constexpr char kCauseNoDevice[] =
+    "Cause: no such device %s (%s %d). Remedy: check the cable and the adapter; "
+    "flashwright-cli ports lists the ports there are.";
+inline constexpr char kCauseOther[] = "Cause: %s cannot be opened: %s (%s %d).";
 
 // flashwright-cli usb.
 inline constexpr char kUsbDeviceLine[] = "%s  %04X:%04X  first byte %02X  %s";
