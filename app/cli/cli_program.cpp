@@ -170,6 +170,9 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   CLI::App* ports = app.add_subcommand(
       "ports", "list the COM ports, their hardware IDs and friendly names, and what reader "
                "port discovery would choose");
+  bool no_discovery = false;
+  ports->add_flag("--no-discovery", no_discovery,
+                  "list the ports only: no reader port discovery, nothing is sent");
 
   CLI::App* info = app.add_subcommand(
       "info", "show the reader's version, bootloader, platform and power level");
@@ -354,7 +357,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     return FindPort(args.port, wait_seconds, output, &port);
   };
 
-  if (ports->parsed()) return RunPorts(output);
+  if (ports->parsed()) return RunPorts(output, !no_discovery);
   if (info->parsed()) {
     if (const int found = find_port(args.wait_seconds); found != kExitSuccess) return found;
     return RunInfo(port, output);
