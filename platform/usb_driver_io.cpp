@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 
+#include "platform/traced_usb_driver_io.h"
+#include "platform/wire_trace.h"
+
 namespace flashwright::platform {
 
 std::uint32_t DriverOverlapped::Wait(std::uint32_t timeout_ms) {
@@ -48,11 +51,17 @@ void DriverOverlapped::Complete(std::uint32_t error, std::uint32_t returned) {
 
 namespace {
 std::atomic<UsbDriverIo*> installed{nullptr};
+
+UsbDriverIo& UntracedUsbDriverIo() {
+  UsbDriverIo* io = installed.load();
+  return io != nullptr ? *io : SystemUsbDriverIo();
+}
 }  // namespace
 
 UsbDriverIo& CurrentUsbDriverIo() {
-  UsbDriverIo* io = installed.load();
-  return io != nullptr ? *io : SystemUsbDriverIo();
+  // Only with a trace installed does a request take the way through the tracing layer.
+  if (ActiveWireTrace() != nullptr) return TracedUsbDriverIo(UntracedUsbDriverIo);
+  return UntracedUsbDriverIo();
 }
 
 UsbDriverIo* InstallUsbDriverIo(UsbDriverIo* io) { return installed.exchange(io); }

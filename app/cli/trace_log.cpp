@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/system_error.h"
+#include "platform/usb_driver_io.h"
 
 namespace flashwright::cli {
 
@@ -82,7 +83,9 @@ void TraceLog::UsbRequest(const platform::UsbTraceRequest& request) {
                 static_cast<unsigned>(request.result));
   const std::string setup =
       request.setup_size > 0 ? HexBytes(request.setup, request.setup_size) : std::string("-");
-  Line(request.result == 0 ? 2 : 1, "usb", head + setup + tail);
+  // An overlapped request that goes on has not failed.
+  const bool failed = request.result != 0 && request.result != platform::kErrorIoPending;
+  Line(failed ? 1 : 2, "usb", head + setup + tail);
 }
 
 }  // namespace flashwright::cli

@@ -265,6 +265,42 @@ TEST_F(CliUsbTest, InfoShowsTheDeviceInformationWithTheDriverVersion) {
   EXPECT_FALSE(outcome.contains("driver_revision")) << outcome.dump();
 }
 
+TEST_F(CliUsbTest, VeryVerboseTracesEveryDriverRequestAndOnlyThen) {
+  AddDevice(SimDevice{});
+  const test::ProgramResult quiet = Run({"usb", "info", "--device", "0"});
+  ASSERT_EQ(quiet.exit_status, 0) << quiet.err;
+  EXPECT_FALSE(Contains(quiet.err, "wire ")) << quiet.err;
+
+  const test::ProgramResult traced = Run({"-vv", "usb", "info", "--device", "0"});
+  ASSERT_EQ(traced.exit_status, 0) << traced.err;
+  EXPECT_EQ(traced.out, quiet.out);
+  std::vector<std::string> requests;
+  for (const std::string& line : Lines(traced.err)) {
+    if (!Contains(line, " ms usb ")) continue;
+    const std::size_t code = line.find("code ");
+    ASSERT_NE(code, std::string::npos) << line;
+    requests.push_back(line.substr(code));
+  }
+  ASSERT_FALSE(requests.empty()) << traced.err;
+  // The driver version: no setup bytes, 4 bytes asked and moved.
+  bool driver_version = false;
+  // The product string: a control transfer whose setup packet asks for string descriptor 2.
+  bool product_string = false;
+  for (const std::string& request : requests) {
+    driver_version = driver_version || request.find("code 0x00220000 setup - asked 4 moved 4 "
+                                                    "result 0") != std::string::npos;
+    product_string = product_string || (request.rfind("code 0x00220020 setup 80 06 02 03", 0) == 0 &&
+                                        Contains(request, "result 0"));
+  }
+  EXPECT_TRUE(driver_version) << traced.err;
+  EXPECT_TRUE(product_string) << traced.err;
+
+  // -v shows only the requests that failed: none here.
+  const test::ProgramResult verbose = Run({"-v", "usb", "info", "--device", "0"});
+  ASSERT_EQ(verbose.exit_status, 0) << verbose.err;
+  EXPECT_FALSE(Contains(verbose.err, " ms usb ")) << verbose.err;
+}
+
 TEST_F(CliUsbTest, ADeviceThatIsNotThereEndsWithStatus3) {
   AddDevice({});
   const test::ProgramResult info = Run({"usb", "info", "--device", "4"});
