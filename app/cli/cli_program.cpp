@@ -296,6 +296,9 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   usb_update->add_flag("--yes", args.yes, "answer the questions of --allow-non-matching with yes");
   usb_update->add_flag("--no-verify", args.no_verify,
                        "do not read the written image back from the device");
+  usb_update->add_flag("--skip-if-current", args.skip_if_current,
+                       "write nothing when the device already runs the image: the same IDs "
+                       "and a product string equal to the image's product text");
   CLI::App* usb_backup = usb->add_subcommand(
       "backup", "save the whole EEPROM of a USB device (65536 bytes) into a file");
   add_device_option(usb_backup);
@@ -468,6 +471,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     request.allow_non_matching = args.allow_non_matching;
     request.yes = args.yes;
     request.verify = !args.no_verify;
+    request.skip_if_current = args.skip_if_current;
     return RunUsbUpdate(request, output, watcher);
   }
   if (usb_backup->parsed()) {

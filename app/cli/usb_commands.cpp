@@ -336,6 +336,13 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
     return output.Outcome(kExitFailed, MessageKind::Error,
                           UsbNotCompatibleText(confirmation.reason), check_fields);
   }
+  // The basic view's rule: the device already runs this image.
+  if (arguments.skip_if_current && IsAlreadyUpdated(reading.info, confirmation.image)) {
+    check_fields["skipped"] = true;
+    return output.Outcome(kExitSuccess, MessageKind::Success,
+                          FormatString(IDS_USB_ALREADY_UPDATED, device_name.c_str()),
+                          check_fields);
+  }
   if (arguments.check_only) {
     return output.Outcome(kExitSuccess, MessageKind::Success,
                           FormatText(texts::kUsbCheckPassed, image.c_str(), device_name.c_str()),

@@ -24,6 +24,7 @@ struct UsbUpdateArguments {
   bool allow_non_matching = false;
   bool yes = false;
   bool verify = true;  // read the written range back and compare it
+  bool skip_if_current = false;  // write nothing to a device that already runs the image
 };
 
 int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,

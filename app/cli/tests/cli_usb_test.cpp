@@ -301,6 +301,36 @@ TEST_F(CliUsbTest, VeryVerboseTracesEveryDriverRequestAndOnlyThen) {
   EXPECT_FALSE(Contains(verbose.err, " ms usb ")) << verbose.err;
 }
 
+TEST_F(CliUsbTest, SkipIfCurrentWritesNothingToADeviceThatRunsTheImage) {
+  // The rule compares the whole product string with the image's product text (the text after
+  // the image's marker).
+  SimDevice device;
+  device.product = "Gate 1.2.3.5";
+  AddDevice(device);
+  const std::vector<std::uint8_t> image = WriteImage("Gate_1235");
+  const test::ProgramResult skipped = Run(UpdateArgs("Gate_1235", {"--json", "--skip-if-current"}));
+  ASSERT_EQ(skipped.exit_status, 0) << skipped.err;
+  ExpectUntouched();
+  const nlohmann::json outcome = JsonLines(skipped.out).back();
+  EXPECT_EQ(outcome["text"], "Firmware on Cyusb-0 already updated.");
+  EXPECT_EQ(outcome["skipped"], true);
+  EXPECT_EQ(outcome["kind"], "success");
+
+  // Without the option the image is written as always.
+  const test::ProgramResult written = Run(UpdateArgs("Gate_1235"));
+  ASSERT_EQ(written.exit_status, 0) << written.err;
+  ExpectImageWritten(image);
+}
+
+TEST_F(CliUsbTest, SkipIfCurrentUpdatesADeviceWithAnotherProductString) {
+  AddDevice(SimDevice{});  // Gate 1.2.3.4
+  const std::vector<std::uint8_t> image = WriteImage("Gate_1235");
+  const test::ProgramResult run = Run(UpdateArgs("Gate_1235", {"--json", "--skip-if-current"}));
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  ExpectImageWritten(image);
+  EXPECT_FALSE(JsonLines(run.out).back().contains("skipped"));
+}
+
 TEST_F(CliUsbTest, ADeviceThatIsNotThereEndsWithStatus3) {
   AddDevice({});
   const test::ProgramResult info = Run({"usb", "info", "--device", "4"});
