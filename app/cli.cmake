@@ -22,7 +22,8 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/tool_session.cpp
     cli/trace_log.cpp
     cli/update_command.cpp
-    cli/usb_commands.cpp)
+    cli/usb_commands.cpp
+    cli/usb_device_wait.cpp)
   # The version of the build, as the Debian package and the Windows version resource have it.
   target_compile_definitions(fw_cli PRIVATE FLASHWRIGHT_VERSION="${PROJECT_VERSION}")
   target_link_libraries(fw_cli PUBLIC

@@ -40,6 +40,10 @@ class TracingLayer final : public UsbDriverIo {
 
   std::uint32_t Close(DriverHandle handle) override { return underlying_().Close(handle); }
 
+  std::uint32_t DeviceLocation(const std::string& path, std::string* location) override {
+    return underlying_().DeviceLocation(path, location);
+  }
+
   std::uint32_t IoControl(DriverHandle handle, std::uint32_t code, const void* in,
                           std::uint32_t in_size, void* out, std::uint32_t out_size,
                           std::uint32_t* returned, DriverOverlapped* overlapped) override {

@@ -49,6 +49,11 @@ void DriverOverlapped::Complete(std::uint32_t error, std::uint32_t returned) {
   signalled_.notify_all();
 }
 
+std::uint32_t UsbDriverIo::DeviceLocation(const std::string& /*path*/, std::string* location) {
+  if (location != nullptr) location->clear();
+  return kErrorNotSupported;
+}
+
 namespace {
 std::atomic<UsbDriverIo*> installed{nullptr};
 

@@ -21,6 +21,16 @@ std::optional<int> ParsePortArgument(const std::string& text);
 // A device path rather than a COM number: "/dev/...", "./...", or "\\.\COM12".
 bool IsDevicePathArgument(const std::string& text);
 
+// What --device of the usb commands names: a device by its index in the list (a decimal
+// number; the range is checked where the device is looked for), or by its bus path as the
+// system names the place it is plugged in: the bus, '-', and the port on each hub from the root
+// hub down, joined by '.' ("1-3.2").
+struct UsbDeviceArgument {
+  int index = -1;        // -1 for a bus path
+  std::string bus_path;  // empty for an index
+};
+std::optional<UsbDeviceArgument> ParseUsbDeviceArgument(const std::string& text);
+
 // "all" 3, "iso" 2, "ti" 1, "none" 0 (any case), as the windowed program's /P keywords.
 std::optional<std::uint8_t> ParseTagTypes(const std::string& text);
 

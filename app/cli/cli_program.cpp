@@ -26,6 +26,7 @@
 #include "app/cli/trace_log.h"
 #include "app/cli/update_command.h"
 #include "app/cli/usb_commands.h"
+#include "app/cli/usb_device_wait.h"
 #include "platform/console.h"
 #include "platform/wire_trace.h"
 #include "app/string_table.h"
@@ -45,6 +46,17 @@ const CLI::Validator& PortValidator() {
         if (ParsePortArgument(text) || IsDevicePathArgument(text)) return {};
         return "expected auto, a COM number 1 to 65535, COM<n> or a device path, not '" + text +
                "'";
+      },
+      "");
+  return validator;
+}
+
+const CLI::Validator& UsbDeviceValidator() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (ParseUsbDeviceArgument(text)) return {};
+        return "expected the index that usb list shows or a bus path such as 1-3.2, not '" +
+               text + "'";
       },
       "");
   return validator;
@@ -136,7 +148,7 @@ struct Arguments {
   std::string transmit_mode;
   std::string power_level;
   // usb
-  int device = 0;
+  std::string device;
   std::vector<std::string> markers;
   bool allow_non_matching = false;
   bool yes = false;
@@ -263,8 +275,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
              "save their EEPROM");
   usb->require_subcommand(1);
   auto add_device_option = [&args](CLI::App* command) {
-    command->add_option("--device", args.device, "index of the USB device (see usb list)")
-        ->type_name("N")
+    command
+        ->add_option("--device", args.device,
+                     "the USB device: its index (see usb list), or its bus path as the system "
+                     "names the port it is plugged in (1-3.2), which stays the same while other "
+                     "devices come and go")
+        ->check(UsbDeviceValidator())
+        ->type_name("N|BUS-PATH")
         ->required();
   };
   CLI::App* usb_list = usb->add_subcommand(
@@ -455,11 +472,20 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunPowerLevel(port, level, output);
   }
+  // The index of the USB device that --device names, by its index or its bus path.
+  int device = 0;
+  auto find_usb_device = [&]() { return FindUsbDevice(args.device, output, &device); };
+
   if (usb_list->parsed()) return RunUsbList(output);
-  if (usb_info->parsed()) return RunUsbInfo(args.device, output);
+  if (usb_info->parsed()) {
+    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    return RunUsbInfo(device, output);
+  }
   if (usb_update->parsed()) {
     UsbUpdateArguments request;
-    request.device = args.device;
+    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    request.device = device;
+    request.bus_path = ParseUsbDeviceArgument(args.device)->bus_path;
     request.firmware = args.firmware;
     request.firmware_folder = args.firmware_dir;
     if (request.firmware_folder.empty()) {
@@ -475,7 +501,8 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     return RunUsbUpdate(request, output, watcher);
   }
   if (usb_backup->parsed()) {
-    return RunUsbBackup(args.device, args.output_file, args.force, output);
+    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    return RunUsbBackup(device, args.output_file, args.force, output);
   }
   return UsageError(output, "", "no command given.");
 }

@@ -71,6 +71,14 @@ inline constexpr char kCauseOther[] = "Cause: %s cannot be opened: %s (%s %d).";
 inline constexpr char kUsbDeviceLine[] = "%s  %04X:%04X  first byte %02X  %s";
 inline constexpr char kUsbNoSuchDevice[] = "No USB device %d. Run flashwright-cli usb list.";
 inline constexpr char kUsbBadIndex[] = "--device must be 0 to 255, not %d.";
+inline constexpr char kUsbNoDeviceAt[] = "No USB device at %s. Run flashwright-cli usb list.";
+inline constexpr char kUsbNoBusPaths[] =
+    "This build cannot tell where USB devices are plugged in: give --device the index that "
+    "flashwright-cli usb list shows.";
+inline constexpr char kUsbDeviceMoved[] =
+    "The USB device at %s is no longer device %d: devices came or went. Nothing was written.";
+inline constexpr char kUsbNameAt[] = "%s at %s";
+inline constexpr char kUsbInfoBusPath[] = "Bus path: %s";
 inline constexpr char kUsbInfoDevice[] = "Device: %s";
 inline constexpr char kUsbInfoProduct[] = "Product: %s";
 inline constexpr char kUsbInfoIds[] = "Vendor ID: %04X\nProduct ID: %04X\nFirst byte: %02X";

@@ -15,6 +15,7 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/usb_device_wait.h"
 #include "app/string_table.h"
 #include "platform/posted_messages.h"
 #include "usb_update/usb_compatibility.h"
@@ -49,7 +50,15 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
   fields["first_byte"] = reading.info.first_byte;
   fields["product"] = reading.info.product_string;
   fields["result"] = reading.result;
+  if (const std::string at = UsbBusPath(index); !at.empty()) fields["bus_path"] = at;
   return fields;
+}
+
+// The device's name with its bus path where that is known: "Cyusb-0 at 1-3.2".
+std::string NameAndPlace(int index) {
+  const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
+  const std::string at = UsbBusPath(index);
+  return at.empty() ? name : FormatText(texts::kUsbNameAt, name.c_str(), at.c_str());
 }
 
 // The device the command names, or an exit status with its text told.
@@ -224,7 +233,7 @@ int RunUsbList(EventOutput& output) {
   outcome["devices"] = devices.size();
   for (const std::uint16_t index : devices) {
     const UsbDeviceReading reading = ReadUsbDevice(index, false);
-    const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
+    const std::string name = NameAndPlace(index);
     const std::string text =
         FormatText(texts::kUsbDeviceLine, name.c_str(), reading.info.vendor_id,
                    reading.info.product_id, static_cast<unsigned>(reading.info.first_byte),
@@ -249,6 +258,10 @@ int RunUsbInfo(int device, EventOutput& output) {
   }
   const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
   std::string text = FormatText(texts::kUsbInfoDevice, name.c_str());
+  if (fields.contains("bus_path")) {
+    text += "\n" + FormatText(texts::kUsbInfoBusPath,
+                              fields["bus_path"].get<std::string>().c_str());
+  }
   text += "\n" + FormatText(texts::kUsbInfoProduct, reading.info.product_string.c_str());
   text += "\n" + FormatText(texts::kUsbInfoIds, reading.info.vendor_id, reading.info.product_id,
                             static_cast<unsigned>(reading.info.first_byte));
@@ -290,8 +303,8 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   const UsbDeviceReading reading = ReadUsbDevice(arguments.device, false);
   JsonObject device_fields = DeviceFields(arguments.device, reading);
   output.Event("device", device_fields,
-               FormatText(texts::kUsbDeviceLine, device_name.c_str(), reading.info.vendor_id,
-                          reading.info.product_id,
+               FormatText(texts::kUsbDeviceLine, NameAndPlace(arguments.device).c_str(),
+                          reading.info.vendor_id, reading.info.product_id,
                           static_cast<unsigned>(reading.info.first_byte), reading.text.c_str()));
   if (reading.info.product_string.empty()) {
     // A device whose product string cannot be read is not updated (the view refuses it too).
@@ -349,6 +362,13 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           check_fields);
   }
 
+  // A device named by its place must still be there: the index may now lead to another one.
+  if (!arguments.bus_path.empty() && UsbBusPath(arguments.device) != arguments.bus_path) {
+    return output.Outcome(kExitNoReader, MessageKind::Error,
+                          FormatText(texts::kUsbDeviceMoved, arguments.bus_path.c_str(),
+                                     arguments.device),
+                          check_fields);
+  }
   output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
   const std::unique_ptr<UsbUpdateResult> result =
       RunWorker(arguments.device, image, output, watcher);

@@ -17,6 +17,7 @@ int RunUsbInfo(int device, EventOutput& output);
 
 struct UsbUpdateArguments {
   int device = 0;
+  std::string bus_path;  // the place --device named the device by, if it did
   std::string firmware;
   std::string firmware_folder;
   std::vector<std::string> markers;

@@ -98,6 +98,11 @@ bool ParseSetting(const std::string& key, const std::string& value, LineReader& 
     profile.product = value;
     return true;
   }
+  if (key == "bus-path") {
+    if (value.empty() || Words(value).size() != 1) return reader.Fail("bus-path takes one word");
+    profile.bus_path = value;
+    return true;
+  }
   if (key == "eeprom" || key == "counters") {
     if (value.empty()) return reader.Fail(key + " takes a file name");
     (key == "eeprom" ? device->eeprom_file : device->counters_file) = value;

@@ -10,6 +10,7 @@
 //   release a001
 //   product Orvane Folio Systems Gate 1.2.3.4   the rest of the line is the product string
 //   first-byte c2                   EEPROM byte 0 of a fresh device (the rest is FF)
+//   bus-path 1-3.2                  where it is plugged in (default 1-<index + 1>, legacy 2-...)
 //   eeprom /path/eeprom.bin         loaded when the file exists, written back at the end
 //   counters /path/counters.txt     what the device saw, written at the end
 //   real-time                       the device takes its modelled EEPROM and bus time

@@ -111,6 +111,25 @@ TEST_F(CliUsbLibusbTest, ADeviceUnpluggedMidWriteEndsWithString163AndTheOffset) 
   EXPECT_EQ(device.Eeprom(), expected);
 }
 
+TEST_F(CliUsbLibusbTest, ADeviceBehindAHubIsNamedAndPickedByItsBusPath) {
+  AddDevice();
+  mockdev::EmulatedDeviceProfile behind_hub;
+  behind_hub.address = 7;
+  behind_hub.port_path = "1-3.2";
+  behind_hub.product = "Orvane Folio Systems Gate 2.0.0.0";
+  testbed_->AddHub("1-3", 5);
+  testbed_->AddDevice(behind_hub);
+
+  const test::ProgramResult list = Run({"usb", "list"});
+  ASSERT_EQ(list.exit_status, 0) << list.out << list.err;
+  EXPECT_TRUE(Contains(list.out, "Cyusb-0 at 1-2  04B4:8613")) << list.out;
+  EXPECT_TRUE(Contains(list.out, "Cyusb-1 at 1-3.2  04B4:8613")) << list.out;
+  const test::ProgramResult info = Run({"usb", "info", "--device", "1-3.2"});
+  ASSERT_EQ(info.exit_status, 0) << info.out << info.err;
+  EXPECT_TRUE(Contains(info.out, "Device: Cyusb-1\nBus path: 1-3.2\n")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "Product: Orvane Folio Systems Gate 2.0.0.0")) << info.out;
+}
+
 TEST_F(CliUsbLibusbTest, WithNoMatchingDeviceTheListIsEmptyAndNotAnError) {
   AddDevice();
   const test::ProgramResult list = Run({"usb", "list"}, {"FLASHWRIGHT_USB_IDS=ffff:0001"});

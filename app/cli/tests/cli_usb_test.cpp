@@ -212,6 +212,67 @@ TEST_F(CliUsbTest, ListsEveryDeviceWithNameIdsFirstByteAndProductString) {
   EXPECT_EQ(events[2]["status"], 0);
 }
 
+TEST_F(CliUsbTest, ABusPathPicksTheSameDeviceAfterAnotherOneHasGone) {
+  SimDevice first;
+  first.settings = {"bus-path 1-2"};
+  AddDevice(first);
+  SimDevice second;
+  second.index = 1;
+  second.product = "Orvane Folio Systems Gate 2.0.0.0";
+  second.settings = {"bus-path 1-3.2"};
+  AddDevice(second);
+
+  // The list shows where each device is plugged in.
+  const test::ProgramResult list = Run({"usb", "list"});
+  ASSERT_EQ(list.exit_status, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 2u) << list.out;
+  EXPECT_EQ(lines[0].rfind("Cyusb-0 at 1-2  04B4:8613", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("Cyusb-1 at 1-3.2  04B4:8613", 0), 0u) << lines[1];
+  const std::vector<nlohmann::json> listed = JsonLines(Run({"--json", "usb", "list"}).out);
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[1]["bus_path"], "1-3.2");
+
+  // By its bus path the second device is written, and only it.
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  const test::ProgramResult update = Run({"usb", "update", "--device", "1-3.2", "--firmware",
+                                          "Gate", "--firmware-dir", firmware_dir_});
+  ASSERT_EQ(update.exit_status, 0) << update.out << update.err;
+  EXPECT_TRUE(Contains(update.out, WithName(kUpdated, "Cyusb-1"))) << update.out;
+  ExpectImageWritten(image, 1);
+  ExpectUntouched(0);
+
+  // The first device goes: the second is device 0 now, and the bus path still finds it.
+  devices_[0].settings.push_back("unplugged");
+  const test::ProgramResult info = Run({"--json", "usb", "info", "--device", "1-3.2"});
+  ASSERT_EQ(info.exit_status, 0) << info.out << info.err;
+  const nlohmann::json outcome = JsonLines(info.out).back();
+  EXPECT_EQ(outcome["device"], 0);
+  EXPECT_EQ(outcome["name"], "Cyusb-0");
+  EXPECT_EQ(outcome["bus_path"], "1-3.2");
+  EXPECT_EQ(outcome["product"], "Orvane Folio Systems Gate 2.0.0.0");
+  const test::ProgramResult shown = Run({"usb", "info", "--device", "1-3.2"});
+  EXPECT_TRUE(Contains(shown.out, "Device: Cyusb-0\nBus path: 1-3.2\n")) << shown.out;
+  const std::string backup = dir_.Join("backup.bin");
+  const test::ProgramResult saved =
+      Run({"usb", "backup", "--device", "1-3.2", "--output", backup});
+  ASSERT_EQ(saved.exit_status, 0) << saved.out << saved.err;
+  EXPECT_EQ(ReadBytes(backup), Eeprom(1));
+  // Its old index leads nowhere now, and neither does the first device's bus path.
+  EXPECT_EQ(Run({"usb", "info", "--device", "1"}).exit_status, 3);
+  const test::ProgramResult gone = Run({"--json", "usb", "info", "--device", "1-2"});
+  EXPECT_EQ(gone.exit_status, 3) << gone.err;
+  EXPECT_TRUE(Contains(gone.err, "No USB device at 1-2.")) << gone.err;
+  const nlohmann::json nowhere = JsonLines(gone.out).back();
+  EXPECT_EQ(nowhere["bus_path"], "1-2");
+  EXPECT_EQ(nowhere["reason"], "no-device");
+
+  // Neither an index nor a bus path: a usage error.
+  const test::ProgramResult bad = Run({"usb", "info", "--device", "1-3."});
+  EXPECT_EQ(bad.exit_status, 2);
+  EXPECT_TRUE(Contains(bad.err, "bus path such as 1-3.2")) << bad.err;
+}
+
 TEST_F(CliUsbTest, ListNamesDevicesOfTheLegacyDriverEzusb) {
   SimDevice legacy;
   legacy.driver = "legacy";
