@@ -313,6 +313,10 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   usb_update->add_flag("--yes", args.yes, "answer the questions of --allow-non-matching with yes");
   usb_update->add_flag("--no-verify", args.no_verify,
                        "do not read the written image back from the device");
+  AddWaitOption(usb_update, &args.wait_seconds,
+                "wait up to SECONDS (default 30) for the USB device to appear before starting, "
+                "and after a successful update for it to be detached and attached again (its "
+                "product string is reported as version_after)");
   usb_update->add_flag("--skip-if-current", args.skip_if_current,
                        "write nothing when the device already runs the image: the same IDs "
                        "and a product string equal to the image's product text");
@@ -474,16 +478,20 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   }
   // The index of the USB device that --device names, by its index or its bus path.
   int device = 0;
-  auto find_usb_device = [&]() { return FindUsbDevice(args.device, output, &device); };
+  auto find_usb_device = [&](int wait_seconds) {
+    return FindUsbDevice(args.device, wait_seconds, output, &device);
+  };
 
   if (usb_list->parsed()) return RunUsbList(output);
   if (usb_info->parsed()) {
-    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    if (const int found = find_usb_device(0); found != kExitSuccess) return found;
     return RunUsbInfo(device, output);
   }
   if (usb_update->parsed()) {
     UsbUpdateArguments request;
-    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    if (const int found = find_usb_device(args.wait_seconds); found != kExitSuccess) {
+      return found;
+    }
     request.device = device;
     request.bus_path = ParseUsbDeviceArgument(args.device)->bus_path;
     request.firmware = args.firmware;
@@ -498,10 +506,11 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     request.yes = args.yes;
     request.verify = !args.no_verify;
     request.skip_if_current = args.skip_if_current;
+    request.wait_seconds = args.wait_seconds;
     return RunUsbUpdate(request, output, watcher);
   }
   if (usb_backup->parsed()) {
-    if (const int found = find_usb_device(); found != kExitSuccess) return found;
+    if (const int found = find_usb_device(0); found != kExitSuccess) return found;
     return RunUsbBackup(device, args.output_file, args.force, output);
   }
   return UsageError(output, "", "no command given.");

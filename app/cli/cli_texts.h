@@ -78,6 +78,15 @@ inline constexpr char kUsbNoBusPaths[] =
 inline constexpr char kUsbDeviceMoved[] =
     "The USB device at %s is no longer device %d: devices came or went. Nothing was written.";
 inline constexpr char kUsbNameAt[] = "%s at %s";
+inline constexpr char kUsbDeviceNumber[] = "USB device %d";
+inline constexpr char kUsbDeviceAt[] = "USB device %s";
+inline constexpr char kUsbWaitTimedOut[] =
+    "%s did not appear within %d seconds. Nothing was written.";
+inline constexpr char kUsbWaitingForReattach[] =
+    "Waiting up to %d seconds for %s to be detached and attached again...";
+inline constexpr char kUsbNotBackAfter[] =
+    "%s was not attached again within %d seconds after the update.";
+inline constexpr char kUsbProductAfter[] = "Product string after the update: %s";
 inline constexpr char kUsbInfoBusPath[] = "Bus path: %s";
 inline constexpr char kUsbInfoDevice[] = "Device: %s";
 inline constexpr char kUsbInfoProduct[] = "Product: %s";

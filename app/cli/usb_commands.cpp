@@ -382,6 +382,10 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
     if (verified != kExitSuccess) return verified;
     fields["verified"] = true;
   }
+  if (arguments.wait_seconds > 0) {
+    return ReportUsbDeviceAfter(arguments.device, arguments.bus_path, arguments.wait_seconds,
+                                outcome.text, fields, output);
+  }
   return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, fields);
 }
 

@@ -26,6 +26,7 @@ struct UsbUpdateArguments {
   bool yes = false;
   bool verify = true;  // read the written range back and compare it
   bool skip_if_current = false;  // write nothing to a device that already runs the image
+  int wait_seconds = 0;  // after a success, how long to wait for the device to come back
 };
 
 int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,

@@ -21,7 +21,8 @@ std::string FindUsbImage(const std::vector<std::string>& /*images*/, const std::
   return {};
 }
 
-int FindUsbDevice(const std::string& /*argument*/, EventOutput& output, int* /*index*/) {
+int FindUsbDevice(const std::string& /*argument*/, int /*wait_seconds*/, EventOutput& output,
+                  int* /*index*/) {
   return Unavailable(output);
 }
 

@@ -22,6 +22,10 @@
 //   write-protect-from 256          writes from this EEPROM address on are not stored
 //   refuse-open                     listed, but cannot be opened
 //   unplugged                       gone from the start
+//   attached-while /path/cable      attached only while that file exists (as a test plays the
+//                                   user at the cable); attached again it keeps its EEPROM
+//   reattached-product TEXT         its product string once it has been attached again (the
+//                                   new firmware's)
 //
 // Counts and addresses are decimal or 0x-prefixed hexadecimal.
 #pragma once
@@ -56,6 +60,8 @@ struct SimDeviceDescription {
   std::int64_t write_protect_from = -1;  // -1: nothing protected
   bool refuse_open = false;
   bool unplugged = false;
+  std::string attached_while;  // empty: attached as the other settings say
+  std::string reattached_product;
 };
 
 // Reads a description text. False with `error` ("line N: ...") when a line is not understood.

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -153,6 +156,17 @@ class CliUsbTest : public ::testing::Test {
       EXPECT_TRUE(test::WriteFile(input, *answers));
     }
     return test::RunProgramWithInput(argv, input, environment, 60);
+  }
+
+  // Starts flashwright-cli-usbsim with `args` and leaves it running, its output read as it comes.
+  std::unique_ptr<test::RunningProgram> Start(const std::vector<std::string>& args) {
+    WriteDescription();
+    std::vector<std::string> argv{FLASHWRIGHT_CLI_USBSIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto program = std::make_unique<test::RunningProgram>();
+    EXPECT_TRUE(program->Start(argv, {"FLASHWRIGHT_USBSIM=" + dir_.Join("devices.txt"),
+                                      "HOME=" + dir_.path()}));
+    return program;
   }
 
   std::vector<std::string> UpdateArgs(const std::string& name,
@@ -424,6 +438,98 @@ TEST_F(CliUsbTest, UpdateWritesTheImageReadsItBackAndReportsSuccess) {
   EXPECT_EQ(Counters()["eeprom_writes"], 33u);
   // The read-back came after the writes: more vendor requests than write requests.
   EXPECT_GT(Counters()["vendor_requests"], 33u + 1u);
+}
+
+// ---- waiting for the device (--wait)
+
+TEST_F(CliUsbTest, AnUpdateWaitsForTheDeviceToAppearAndAfterwardsToBeAttachedAgain) {
+  // The device is attached while its cable file exists: 2 seconds after the start, and again
+  // after the detach that the success message asks for. Back, it runs the new firmware.
+  const std::string cable = dir_.Join("cable");
+  SimDevice device;
+  device.settings = {"attached-while " + cable,
+                     "reattached-product Orvane Folio Systems Gate 1.2.3.5"};
+  AddDevice(device);
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  std::thread plug([&cable] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    test::WriteFile(cable, "");
+  });
+  const auto started = std::chrono::steady_clock::now();
+  auto program = Start(UpdateArgs("Gate", {"--json", "--wait=20"}));
+  std::vector<nlohmann::json> events;
+  std::string line;
+  bool reattached = false;
+  while (program->ReadLine(line, 60000)) {
+    events.push_back(nlohmann::json::parse(line));
+    const std::string text = events.back().value("text", "");
+    if (!reattached && Contains(text, "to be detached and attached again")) {
+      // The user detaches the device and attaches it again.
+      std::filesystem::remove(cable);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      test::WriteFile(cable, "");
+      reattached = true;
+    }
+  }
+  const test::ProgramResult run = program->Wait(60);
+  plug.join();
+  ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  ExpectImageWritten(image);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front()["event"], "message");
+  EXPECT_EQ(events.front()["text"], "Waiting up to 20 seconds for USB device 0 to appear...");
+  EXPECT_TRUE(reattached) << run.out;
+  const nlohmann::json& outcome = events.back();
+  EXPECT_EQ(outcome["event"], "outcome");
+  EXPECT_EQ(outcome["version_after"], "Orvane Folio Systems Gate 1.2.3.5");
+  EXPECT_EQ(outcome["verified"], true);
+  EXPECT_EQ(outcome["text"], WithName(kUpdated, "Cyusb-0") +
+                                 "\nProduct string after the update: Orvane Folio Systems Gate "
+                                 "1.2.3.5");
+}
+
+TEST_F(CliUsbTest, ADeviceThatNeverAppearsEndsTheWaitWithStatus4AndNothingWritten) {
+  SimDevice device;
+  device.settings = {"attached-while " + dir_.Join("cable"), "bus-path 1-3.2"};
+  AddDevice(device);
+  WriteImage("Gate");
+  const test::ProgramResult run = Run(UpdateArgs("Gate", {"--wait=1"}));
+  EXPECT_EQ(run.exit_status, 4) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "Waiting up to 1 seconds for USB device 0 to appear...")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "USB device 0 did not appear within 1 seconds. Nothing was written."))
+      << run.err;
+  ExpectUntouched();
+  EXPECT_EQ(Counters()["opens"], 0u);
+
+  // By bus path the same; JSON names the place, the time waited and the reason.
+  const test::ProgramResult json = Run({"--json", "usb", "update", "--device", "1-3.2", "--wait=1",
+                                        "--firmware", "Gate", "--firmware-dir", firmware_dir_});
+  EXPECT_EQ(json.exit_status, 4) << json.out << json.err;
+  const nlohmann::json outcome = JsonLines(json.out).back();
+  EXPECT_EQ(outcome["bus_path"], "1-3.2");
+  EXPECT_EQ(outcome["waited"], 1);
+  EXPECT_EQ(outcome["reason"], "timeout");
+  EXPECT_EQ(outcome["text"], "USB device 1-3.2 did not appear within 1 seconds. Nothing was written.");
+  ExpectUntouched();
+}
+
+TEST_F(CliUsbTest, ADeviceThatIsNotAttachedAgainAfterTheUpdateEndsOnTheTimeOut) {
+  AddDevice({});
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  const test::ProgramResult run = Run(UpdateArgs("Gate", {"--json", "--wait=1"}));
+  EXPECT_EQ(run.exit_status, 4) << run.out << run.err;
+  // The update itself went through; only the device's return was not seen.
+  ExpectImageWritten(image);
+  EXPECT_TRUE(Contains(run.err, WithName(kUpdated, "Cyusb-0"))) << run.err;
+  EXPECT_TRUE(Contains(run.err, "Cyusb-0 at 1-1 was not attached again within 1 seconds after "
+                                "the update."))
+      << run.err;
+  const nlohmann::json outcome = JsonLines(run.out).back();
+  EXPECT_EQ(outcome["reason"], "timeout");
+  EXPECT_EQ(outcome["verified"], true);
+  EXPECT_EQ(outcome["bytes_written"], 1000);
+  EXPECT_FALSE(outcome.contains("version_after")) << outcome.dump();
 }
 
 TEST_F(CliUsbTest, UpdateOnTheLegacyDriverWithJsonEvents) {
