@@ -23,9 +23,11 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/trace_log.cpp
     cli/update_command.cpp
     cli/usb_commands.cpp
-    cli/usb_device_wait.cpp)
+    cli/usb_device_wait.cpp
+    cli/usb_open_failure.cpp)
   # The version of the build, as the Debian package and the Windows version resource have it.
-  target_compile_definitions(fw_cli PRIVATE FLASHWRIGHT_VERSION="${PROJECT_VERSION}")
+  target_compile_definitions(fw_cli PRIVATE FLASHWRIGHT_VERSION="${PROJECT_VERSION}"
+    FLASHWRIGHT_USB_UDEV_RULE="${FLASHWRIGHT_UDEV_RULES_DIR}/70-flashwright-usb.rules")
   target_link_libraries(fw_cli PUBLIC
     fw_options fw_reader_link fw_reader_update fw_reader_run_control fw_reader_tools fw_discovery fw_platform_devices
     fw_string_table fw_usb_update fw_usb_device_info fw_usb_update_prompt CLI11::CLI11
@@ -66,7 +68,9 @@ if(NOT FLASHWRIGHT_FUZZ)
     SOURCES cli/tests/cli_usb_test.cpp
     LIBS fw_test_support nlohmann_json::nlohmann_json)
   target_compile_definitions(cli_usb_test PRIVATE
-    FLASHWRIGHT_CLI_USBSIM_PATH="$<TARGET_FILE:flashwright-cli-usbsim>")
+    FLASHWRIGHT_CLI_USBSIM_PATH="$<TARGET_FILE:flashwright-cli-usbsim>"
+    FLASHWRIGHT_USB_UDEV_RULE="${FLASHWRIGHT_UDEV_RULES_DIR}/70-flashwright-usb.rules"
+    FLASHWRIGHT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(cli_usb_test flashwright-cli-usbsim)
   set_target_properties(cli_usb_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 

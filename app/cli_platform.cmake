@@ -5,7 +5,8 @@ if(NOT FLASHWRIGHT_FUZZ)
 
   if(WIN32)
     get_target_property(_fw_cli_sources fw_cli SOURCES)
-    list(REMOVE_ITEM _fw_cli_sources cli/usb_commands.cpp cli/usb_device_wait.cpp)
+    list(REMOVE_ITEM _fw_cli_sources cli/usb_commands.cpp cli/usb_device_wait.cpp
+         cli/usb_open_failure.cpp)
     list(APPEND _fw_cli_sources cli/usb_commands_unavailable.cpp)
     set_target_properties(fw_cli PROPERTIES SOURCES "${_fw_cli_sources}")
     # The USB images stay (the program reads its firmware folders); the device side goes.

@@ -2,6 +2,7 @@
 // for its user: the codes differ between systems, the advice does not.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace flashwright::platform {
@@ -20,5 +21,10 @@ enum class OpenFailureKind {
 
 // The kind of a failed open of a serial port.
 OpenFailureKind ClassifyPortOpenError(int code);
+
+// A failed open of a USB device, from the driver layer's code (the codes of usb_driver_io.h):
+// its kind, and the system's own code for it, the one a person looks up.
+OpenFailureKind ClassifyUsbOpenError(std::uint32_t driver_error);
+int UsbOpenSystemError(std::uint32_t driver_error);
 
 }  // namespace flashwright::platform

@@ -66,6 +66,12 @@ inline constexpr char kCauseNoDevice[] =
     "Cause: no such device %s (%s %d). Remedy: check the cable and the adapter; "
     "flashwright-cli ports lists the ports there are.";
 inline constexpr char kCauseOther[] = "Cause: %s cannot be opened: %s (%s %d).";
+// A USB device that the user may not open (%s the device, the error name and code, the rule).
+inline constexpr char kCauseUsbPermission[] =
+    "Cause: permission denied on %s (%s %d). Remedy: the udev rule %s grants access to the user "
+    "logged in at the machine and to the group plugdev; install it (the flashwright package "
+    "does), run 'sudo udevadm control --reload', then unplug the device and plug it in again.";
+inline constexpr char kUsbDeviceNamed[] = "USB device %s";
 
 // flashwright-cli usb.
 inline constexpr char kUsbDeviceLine[] = "%s  %04X:%04X  first byte %02X  %s";
@@ -79,7 +85,6 @@ inline constexpr char kUsbDeviceMoved[] =
     "The USB device at %s is no longer device %d: devices came or went. Nothing was written.";
 inline constexpr char kUsbNameAt[] = "%s at %s";
 inline constexpr char kUsbDeviceNumber[] = "USB device %d";
-inline constexpr char kUsbDeviceAt[] = "USB device %s";
 inline constexpr char kUsbWaitTimedOut[] =
     "%s did not appear within %d seconds. Nothing was written.";
 inline constexpr char kUsbWaitingForReattach[] =

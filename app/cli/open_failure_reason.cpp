@@ -7,15 +7,19 @@
 #include "reader_link/transport.h"
 
 namespace flashwright::cli {
+namespace {
 
-OpenFailureReason PortOpenFailureReason(const std::string& device, int system_error) {
+// The reason of a failed open of `device` of the given kind; a permission problem has the
+// remedy of its kind of device.
+OpenFailureReason ReasonOf(platform::OpenFailureKind kind, const std::string& device,
+                           int system_error, const std::string& permission_line) {
   OpenFailureReason result;
   result.system_error = system_error;
   const char* name = platform::SystemErrorName();
-  switch (platform::ClassifyPortOpenError(system_error)) {
+  switch (kind) {
     case platform::OpenFailureKind::PermissionDenied:
       result.reason = "permission-denied";
-      result.line = FormatText(texts::kCausePermission, device.c_str(), name, system_error);
+      result.line = permission_line;
       break;
     case platform::OpenFailureKind::InUse:
       result.reason = "in-use";
@@ -33,6 +37,22 @@ OpenFailureReason PortOpenFailureReason(const std::string& device, int system_er
       break;
   }
   return result;
+}
+
+}  // namespace
+
+OpenFailureReason PortOpenFailureReason(const std::string& device, int system_error) {
+  return ReasonOf(platform::ClassifyPortOpenError(system_error), device, system_error,
+                  FormatText(texts::kCausePermission, device.c_str(),
+                             platform::SystemErrorName(), system_error));
+}
+
+OpenFailureReason UsbOpenFailureReason(const std::string& device, std::uint32_t driver_error) {
+  const int system_error = platform::UsbOpenSystemError(driver_error);
+  return ReasonOf(platform::ClassifyUsbOpenError(driver_error), device, system_error,
+                  FormatText(texts::kCauseUsbPermission, device.c_str(),
+                             platform::SystemErrorName(), system_error,
+                             FLASHWRIGHT_USB_UDEV_RULE));
 }
 
 void AnnotatePortOpenFailure(std::string* text, JsonObject* fields) {

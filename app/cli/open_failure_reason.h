@@ -3,6 +3,7 @@
 // "errno" (the system's code) and "reason".
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "app/cli/event_output.h"
@@ -17,6 +18,10 @@ struct OpenFailureReason {
 
 // The reason of a failed open of reader port `device` (its path) with `system_error`.
 OpenFailureReason PortOpenFailureReason(const std::string& device, int system_error);
+
+// The reason of a failed open of USB device `device` (its name for a person) with the driver
+// layer's code `driver_error`; "errno" is the system's code behind it.
+OpenFailureReason UsbOpenFailureReason(const std::string& device, std::uint32_t driver_error);
 
 // Adds the reason of the last failed open of a reader port to a failed outcome about that
 // port (its "port" field names it). Installed as the output's failure annotator.

@@ -16,6 +16,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/usb_device_wait.h"
+#include "app/cli/usb_open_failure.h"
 #include "app/string_table.h"
 #include "platform/posted_messages.h"
 #include "usb_update/usb_compatibility.h"
@@ -54,13 +55,6 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
   return fields;
 }
 
-// The device's name with its bus path where that is known: "Cyusb-0 at 1-3.2".
-std::string NameAndPlace(int index) {
-  const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
-  const std::string at = UsbBusPath(index);
-  return at.empty() ? name : FormatText(texts::kUsbNameAt, name.c_str(), at.c_str());
-}
-
 // The device the command names, or an exit status with its text told.
 int CheckDevice(int device, EventOutput& output) {
   if (device < 0 || device >= kUsbIndexLimit) {
@@ -70,8 +64,10 @@ int CheckDevice(int device, EventOutput& output) {
   if (std::find(present.begin(), present.end(), device) != present.end()) return kExitSuccess;
   JsonObject fields;
   fields["device"] = device;
-  const std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
-                                           : FormatText(texts::kUsbNoSuchDevice, device);
+  std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
+                                     : FormatText(texts::kUsbNoSuchDevice, device);
+  // The list ends at the first device that cannot be opened: that one may be the reason.
+  AnnotateUsbOpenFailure(present.empty() ? 0 : present.back() + 1, device, &text, &fields);
   return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
 }
 
@@ -233,19 +229,25 @@ int RunUsbList(EventOutput& output) {
   outcome["devices"] = devices.size();
   for (const std::uint16_t index : devices) {
     const UsbDeviceReading reading = ReadUsbDevice(index, false);
-    const std::string name = NameAndPlace(index);
+    const std::string name = UsbNameAndPlace(index);
     const std::string text =
         FormatText(texts::kUsbDeviceLine, name.c_str(), reading.info.vendor_id,
                    reading.info.product_id, static_cast<unsigned>(reading.info.first_byte),
                    reading.text.c_str());
     output.Event("device", DeviceFields(index, reading), text);
   }
+  // A device after the last one listed that is there but cannot be opened is told with its
+  // reason (the list ends at such a device).
+  std::string refused;
+  AnnotateUsbOpenFailure(devices.empty() ? 0 : devices.back() + 1, kUsbIndexLimit - 1, &refused,
+                         &outcome);
   if (devices.empty()) {
     // No device is an answer, not a failure.
-    return output.Outcome(kExitSuccess, MessageKind::Information, LoadString(IDS_USB_NO_DEVICES),
-                          outcome);
+    std::string text = LoadString(IDS_USB_NO_DEVICES);
+    if (!refused.empty()) text += "\n" + refused;
+    return output.Outcome(kExitSuccess, MessageKind::Information, text, outcome);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, "", outcome);
+  return output.Outcome(kExitSuccess, MessageKind::Success, refused, outcome);
 }
 
 int RunUsbInfo(int device, EventOutput& output) {
@@ -303,7 +305,7 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   const UsbDeviceReading reading = ReadUsbDevice(arguments.device, false);
   JsonObject device_fields = DeviceFields(arguments.device, reading);
   output.Event("device", device_fields,
-               FormatText(texts::kUsbDeviceLine, NameAndPlace(arguments.device).c_str(),
+               FormatText(texts::kUsbDeviceLine, UsbNameAndPlace(arguments.device).c_str(),
                           reading.info.vendor_id, reading.info.product_id,
                           static_cast<unsigned>(reading.info.first_byte), reading.text.c_str()));
   if (reading.info.product_string.empty()) {

@@ -60,7 +60,7 @@ bool Openable(int index) {
 
 std::string DeviceName(const UsbDeviceArgument& device) {
   return device.bus_path.empty() ? FormatText(texts::kUsbDeviceNumber, device.index)
-                                 : FormatText(texts::kUsbDeviceAt, device.bus_path.c_str());
+                                 : FormatText(texts::kUsbDeviceNamed, device.bus_path.c_str());
 }
 
 JsonObject ArgumentFields(const UsbDeviceArgument& device) {
@@ -82,6 +82,12 @@ std::string UsbBusPath(int index) {
     return {};
   }
   return location;
+}
+
+std::string UsbNameAndPlace(int index) {
+  const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
+  const std::string at = UsbBusPath(index);
+  return at.empty() ? name : FormatText(texts::kUsbNameAt, name.c_str(), at.c_str());
 }
 
 int FindUsbDevice(const std::string& argument, int wait_seconds, EventOutput& output,
@@ -137,8 +143,7 @@ int ReportUsbDeviceAfter(int index, std::string bus_path, int wait_seconds,
   UsbDeviceArgument device;
   device.index = bus_path.empty() ? index : -1;
   device.bus_path = bus_path;
-  std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
-  if (!bus_path.empty()) name = FormatText(texts::kUsbNameAt, name.c_str(), bus_path.c_str());
+  const std::string name = UsbNameAndPlace(index);
   output.Message(MessageKind::Information,
                  FormatText(texts::kUsbWaitingForReattach, wait_seconds, name.c_str()));
 

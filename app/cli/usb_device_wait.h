@@ -19,6 +19,8 @@ int FindUsbDevice(const std::string& argument, int wait_seconds, EventOutput& ou
 
 // The bus path of the device at `index`, empty where it cannot be told.
 std::string UsbBusPath(int index);
+// The device's name with its bus path where that is known: "Cyusb-0 at 1-3.2".
+std::string UsbNameAndPlace(int index);
 
 // After a successful update of the device at `index` (at `bus_path`, or where that is empty,
 // at its place now): the new firmware runs once the user has detached the device and attached

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/system_error.h"
+#include "platform/usb_driver_io.h"
 
 namespace flashwright::platform {
 
@@ -29,6 +30,22 @@ OpenFailureKind ClassifyPortOpenError(int code) {
     default:
       return OpenFailureKind::Other;
   }
+}
+
+// The libusb driver layer speaks the design's codes; these are the errno values behind them.
+int UsbOpenSystemError(std::uint32_t driver_error) {
+  constexpr std::uint32_t kErrorAccessDenied = 5;
+  switch (driver_error) {
+    case kErrorAccessDenied: return EACCES;
+    case kErrorFileNotFound: return ENOENT;
+    case kErrorNotEnoughMemory: return ENOMEM;
+    case kErrorDeviceNotConnected: return ENODEV;
+    default: return EIO;
+  }
+}
+
+OpenFailureKind ClassifyUsbOpenError(std::uint32_t driver_error) {
+  return ClassifyPortOpenError(UsbOpenSystemError(driver_error));
 }
 
 }  // namespace flashwright::platform

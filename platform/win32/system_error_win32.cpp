@@ -36,4 +36,12 @@ OpenFailureKind ClassifyPortOpenError(int code) {
   }
 }
 
+// The driver layer's codes are the system's own here; a device another program holds answers
+// "access denied", as a COM port does.
+int UsbOpenSystemError(std::uint32_t driver_error) { return static_cast<int>(driver_error); }
+
+OpenFailureKind ClassifyUsbOpenError(std::uint32_t driver_error) {
+  return ClassifyPortOpenError(UsbOpenSystemError(driver_error));
+}
+
 }  // namespace flashwright::platform

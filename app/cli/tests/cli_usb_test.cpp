@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -418,6 +419,76 @@ TEST_F(CliUsbTest, ADeviceThatIsNotThereEndsWithStatus3) {
   const test::ProgramResult none = Run({"usb", "info", "--device", "0"});
   EXPECT_EQ(none.exit_status, 3);
   EXPECT_TRUE(Contains(none.err, "No USB devices found.")) << none.err;
+}
+
+TEST_F(CliUsbTest, ADeviceTheUserMayNotOpenGetsTheLineThatNamesTheUdevRule) {
+  SimDevice device;
+  device.settings = {"refuse-open", "bus-path 1-4"};
+  AddDevice(device);
+  WriteImage("Gate");
+  const std::string cause =
+      std::string("Cause: permission denied on USB device Cyusb-0 at 1-4 (errno 13). Remedy: the "
+                  "udev rule ") +
+      FLASHWRIGHT_USB_UDEV_RULE + " grants access to the user logged in at the machine";
+  // The rule named is the one the package installs.
+  const std::string rule = FLASHWRIGHT_USB_UDEV_RULE;
+  EXPECT_TRUE(std::filesystem::exists(std::string(FLASHWRIGHT_SOURCE_DIR "/platform/posix/udev/") +
+                                      rule.substr(rule.rfind('/') + 1)))
+      << rule;
+
+  // The design's message, then the cause and the remedy; nothing is written.
+  const test::ProgramResult update = Run(UpdateArgs("Gate"));
+  EXPECT_EQ(update.exit_status, 3) << update.out << update.err;
+  EXPECT_TRUE(Contains(update.err, "No USB devices found. Check USB and power cables or install "
+                                   "driver.\n" + cause))
+      << update.err;
+  EXPECT_TRUE(Contains(update.err, "sudo udevadm control --reload")) << update.err;
+  ExpectUntouched();
+  EXPECT_EQ(Counters()["opens"], 0u);
+
+  // By its bus path the same, with the reason in the JSON outcome.
+  const test::ProgramResult json = Run({"--json", "usb", "update", "--device", "1-4", "--firmware",
+                                        "Gate", "--firmware-dir", firmware_dir_});
+  EXPECT_EQ(json.exit_status, 3) << json.out << json.err;
+  const nlohmann::json outcome = JsonLines(json.out).back();
+  EXPECT_EQ(outcome["errno"], EACCES);
+  EXPECT_EQ(outcome["reason"], "permission-denied");
+  EXPECT_TRUE(Contains(outcome["text"].get<std::string>(), cause)) << outcome.dump();
+  ExpectUntouched();
+
+  // The list is no failure, but it says why the device is missing.
+  const test::ProgramResult list = Run({"--json", "usb", "list"});
+  EXPECT_EQ(list.exit_status, 0) << list.err;
+  const nlohmann::json listed = JsonLines(list.out).back();
+  EXPECT_EQ(listed["devices"], 0);
+  EXPECT_EQ(listed["reason"], "permission-denied");
+  EXPECT_TRUE(Contains(listed["text"].get<std::string>(), cause)) << listed.dump();
+}
+
+TEST_F(CliUsbTest, ADeviceThatRefusesBehindAnOpenOneIsNamedAsTheReason) {
+  AddDevice({});
+  SimDevice refusing;
+  refusing.index = 1;
+  refusing.settings = {"refuse-open"};
+  AddDevice(refusing);
+  // The list ends at the device that refuses: the first one is listed, the second one named.
+  const test::ProgramResult list = Run({"usb", "list"});
+  EXPECT_EQ(list.exit_status, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 2u) << list.out;
+  EXPECT_EQ(lines[0].rfind("Cyusb-0 at 1-1  04B4:8613", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("Cause: permission denied on USB device Cyusb-1 at 1-2 (errno 13).", 0),
+            0u)
+      << lines[1];
+  const test::ProgramResult info = Run({"usb", "info", "--device", "1"});
+  EXPECT_EQ(info.exit_status, 3);
+  EXPECT_TRUE(Contains(info.err, "No USB device 1. Run flashwright-cli usb list.\nCause: "
+                                 "permission denied on USB device Cyusb-1 at 1-2"))
+      << info.err;
+  // A device that opens says nothing of the kind.
+  const test::ProgramResult fine = Run({"--json", "usb", "info", "--device", "0"});
+  EXPECT_EQ(fine.exit_status, 0) << fine.err;
+  EXPECT_FALSE(JsonLines(fine.out).back().contains("reason")) << fine.out;
 }
 
 // ---- usb update
