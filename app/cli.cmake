@@ -16,10 +16,18 @@ if(NOT FLASHWRIGHT_FUZZ)
     cli/reader_choice.cpp
     cli/reset_config_command.cpp
     cli/settings_commands.cpp
+    cli/open_failure_reason.cpp
+    cli/port_wait.cpp
     cli/signal_watcher.cpp
     cli/tool_session.cpp
+    cli/trace_log.cpp
     cli/update_command.cpp
-    cli/usb_commands.cpp)
+    cli/usb_commands.cpp
+    cli/usb_device_wait.cpp
+    cli/usb_open_failure.cpp)
+  # The version of the build, as the Debian package and the Windows version resource have it.
+  target_compile_definitions(fw_cli PRIVATE FLASHWRIGHT_VERSION="${PROJECT_VERSION}"
+    FLASHWRIGHT_USB_UDEV_RULE="${FLASHWRIGHT_UDEV_RULES_DIR}/70-flashwright-usb.rules")
   target_link_libraries(fw_cli PUBLIC
     fw_options fw_reader_link fw_reader_update fw_reader_run_control fw_reader_tools fw_discovery fw_platform_devices
     fw_string_table fw_usb_update fw_usb_device_info fw_usb_update_prompt CLI11::CLI11
@@ -45,9 +53,12 @@ if(NOT FLASHWRIGHT_FUZZ)
       cli/tests/cli_tools_test.cpp
       cli/tests/cli_usage_test.cpp
       cli/tests/cli_terminal_test.cpp
-    LIBS fw_reader_sim fw_test_support fw_fake_sysfs nlohmann_json::nlohmann_json)
+      cli/tests/cli_diagnosis_test.cpp
+    LIBS fw_reader_sim fw_reader_link fw_test_support fw_fake_sysfs nlohmann_json::nlohmann_json)
   target_compile_definitions(cli_program_test PRIVATE
-    FLASHWRIGHT_CLI_PATH="$<TARGET_FILE:flashwright-cli>")
+    FLASHWRIGHT_CLI_PATH="$<TARGET_FILE:flashwright-cli>"
+    FLASHWRIGHT_PROJECT_VERSION="${PROJECT_VERSION}"
+    FLASHWRIGHT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(cli_program_test flashwright-cli)
   set_target_properties(cli_pieces_test cli_program_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 
@@ -57,7 +68,9 @@ if(NOT FLASHWRIGHT_FUZZ)
     SOURCES cli/tests/cli_usb_test.cpp
     LIBS fw_test_support nlohmann_json::nlohmann_json)
   target_compile_definitions(cli_usb_test PRIVATE
-    FLASHWRIGHT_CLI_USBSIM_PATH="$<TARGET_FILE:flashwright-cli-usbsim>")
+    FLASHWRIGHT_CLI_USBSIM_PATH="$<TARGET_FILE:flashwright-cli-usbsim>"
+    FLASHWRIGHT_USB_UDEV_RULE="${FLASHWRIGHT_UDEV_RULES_DIR}/70-flashwright-usb.rules"
+    FLASHWRIGHT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(cli_usb_test flashwright-cli-usbsim)
   set_target_properties(cli_usb_test PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 

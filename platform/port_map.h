@@ -24,4 +24,9 @@ std::string PortTtyName(unsigned port);
 // The COM number whose map entry names `tty` (the lowest when several do), or none.
 std::optional<unsigned> ComNumberOfTty(const std::string& tty);
 
+// The COM number of a device path ("/dev/serial/by-id/...", "/dev/ttyUSB0"; on Windows
+// "\\.\COM12"): the port whose map entry leads to the same device node (the lowest when
+// several do). None for a path that leads nowhere or to a device without a COM number.
+std::optional<unsigned> ComNumberOfDevicePath(const std::string& path);
+
 }  // namespace flashwright::platform

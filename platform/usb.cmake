@@ -5,6 +5,7 @@ pkg_check_modules(LIBUSB REQUIRED IMPORTED_TARGET libusb-1.0)
 find_package(Threads REQUIRED)
 
 add_library(fw_platform_usb STATIC
+  traced_usb_driver_io.cpp
   usb_driver_io.cpp
   usb_driver_requests.cpp
   posix/usb_driver_io_libusb.cpp

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 
+#include "platform/traced_usb_driver_io.h"
+#include "platform/wire_trace.h"
+
 namespace flashwright::platform {
 
 std::uint32_t DriverOverlapped::Wait(std::uint32_t timeout_ms) {
@@ -46,13 +49,24 @@ void DriverOverlapped::Complete(std::uint32_t error, std::uint32_t returned) {
   signalled_.notify_all();
 }
 
+std::uint32_t UsbDriverIo::DeviceLocation(const std::string& /*path*/, std::string* location) {
+  if (location != nullptr) location->clear();
+  return kErrorNotSupported;
+}
+
 namespace {
 std::atomic<UsbDriverIo*> installed{nullptr};
+
+UsbDriverIo& UntracedUsbDriverIo() {
+  UsbDriverIo* io = installed.load();
+  return io != nullptr ? *io : SystemUsbDriverIo();
+}
 }  // namespace
 
 UsbDriverIo& CurrentUsbDriverIo() {
-  UsbDriverIo* io = installed.load();
-  return io != nullptr ? *io : SystemUsbDriverIo();
+  // Only with a trace installed does a request take the way through the tracing layer.
+  if (ActiveWireTrace() != nullptr) return TracedUsbDriverIo(UntracedUsbDriverIo);
+  return UntracedUsbDriverIo();
 }
 
 UsbDriverIo* InstallUsbDriverIo(UsbDriverIo* io) { return installed.exchange(io); }

@@ -113,6 +113,14 @@ class UsbDriverIo {
   virtual std::uint32_t IoControl(DriverHandle handle, std::uint32_t code, const void* in,
                                   std::uint32_t in_size, void* out, std::uint32_t out_size,
                                   std::uint32_t* returned, DriverOverlapped* overlapped) = 0;
+
+  // Where the device that `path` names (a device name or an interface member path) sits on the
+  // system's USB buses, as the system names the place: "1-3.2" is port 2 of the hub at port 3
+  // of bus 1. Unlike a member's index or path it stays the same while other devices come and
+  // go, and when the device is plugged in again at the same port. The device is not opened.
+  // kErrorFileNotFound when no present device has that path; kErrorNotSupported (the default)
+  // where the layer cannot tell.
+  virtual std::uint32_t DeviceLocation(const std::string& path, std::string* location);
 };
 
 // The driver layer the process uses: the one installed, else the system's.

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/port_map.h"
+#include "platform/wire_trace.h"
 
 namespace flashwright {
 namespace {
@@ -18,6 +20,7 @@ struct ReaderPortState {
   std::size_t buffered = 0;
   WaitPolicy policy = WaitPolicy::WaitForInput;
   SerialPortOpener opener = platform::OpenSerialPort;
+  PortOpenFailure last_open_failure;
 };
 
 ReaderPortState& State() {
@@ -42,7 +45,16 @@ LinkError OpenReaderPort(std::uint16_t port) {
   if (state.port) return kLinkPortAlreadyOpen;
 
   std::unique_ptr<platform::SerialPort> opened;
-  if (state.opener(port, &opened) != 0 || !opened) return kLinkPortOpenFailed;
+  int system_error = state.opener(port, &opened);
+  if (system_error == 0 && !opened) system_error = -1;
+  if (platform::WireTrace* trace = platform::ActiveWireTrace()) {
+    trace->PortOpened(port, platform::PortDevicePath(port), system_error);
+  }
+  if (system_error != 0) {
+    state.last_open_failure = PortOpenFailure{port, system_error};
+    return kLinkPortOpenFailed;
+  }
+  state.last_open_failure = PortOpenFailure{};
 
   if (const int error = opened->SaveSettings(); error != 0) return error;
   if (const int error = opened->ApplyReaderSettings(); error != 0) {
@@ -61,14 +73,19 @@ void CloseReaderPort() {
   state.port->RestoreSettings();
   state.port.reset();
   state.buffered = 0;
+  if (platform::WireTrace* trace = platform::ActiveWireTrace()) trace->PortClosed();
 }
+
+PortOpenFailure LastPortOpenFailure() { return State().last_open_failure; }
 
 platform::SerialPort* ReaderPortHandle() { return State().port.get(); }
 
 LinkError PurgeReaderInput() {
   platform::SerialPort* port = ReaderPortHandle();
   if (port == nullptr) return kLinkPortNotOpen;
-  if (const int error = port->PurgeInput(); error != 0) {
+  const int error = port->PurgeInput();
+  if (platform::WireTrace* trace = platform::ActiveWireTrace()) trace->Purged(error);
+  if (error != 0) {
     port->ClearError();
     return error;
   }
@@ -80,7 +97,11 @@ LinkError SendBytes(std::uint16_t count, bool purge_first, const std::uint8_t* b
   if (port == nullptr) return kLinkPortNotOpen;
   if (purge_first) PurgeReaderInput();
   std::size_t written = 0;
-  if (const int error = port->Write(bytes, count, &written); error != 0) {
+  const int error = port->Write(bytes, count, &written);
+  if (platform::WireTrace* trace = platform::ActiveWireTrace()) {
+    trace->Written(bytes, written, error);
+  }
+  if (error != 0) {
     port->ClearError();
     return error;
   }
@@ -139,6 +160,9 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
         break;
       }
       if ((error = ReadExactly(0, port, state.buffer + state.buffered, queued)) != 0) break;
+      if (platform::WireTrace* trace = platform::ActiveWireTrace()) {
+        trace->Read(state.buffer + state.buffered, queued);
+      }
       state.buffered += queued;
       // A scanner consumes at most one frame per call. When one batch holds a dropped frame
       // and then the reply, the reply must be looked at now: no further bytes may come.
@@ -158,7 +182,11 @@ LinkError ReceiveReply(int time_limit_ms, ReplyScanner scanner, ReplyResult* res
     port->ClearError();
     return error;
   }
-  return result->received != 0 ? 0 : kLinkTimeout;
+  if (result->received != 0) return 0;
+  if (platform::WireTrace* trace = platform::ActiveWireTrace()) {
+    trace->TimedOut(static_cast<int>(limit));
+  }
+  return kLinkTimeout;
 }
 
 LinkError Transact(RequestBuilder builder, const void* argument, ReplyScanner scanner,

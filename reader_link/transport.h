@@ -17,6 +17,13 @@ inline constexpr std::size_t kReceiveBufferSize = 320;
 // Opens COM `port` with the reader's line settings. -6 while a port is open, -9 when the
 // device cannot be opened, a system error code when it cannot be configured.
 LinkError OpenReaderPort(std::uint16_t port);
+// The system's reason for the last failed open, beside the link's kLinkPortOpenFailed: the port
+// and its system error code (-1 when the opener gave no code). Cleared by a successful open.
+struct PortOpenFailure {
+  unsigned port = 0;
+  int system_error = 0;
+};
+PortOpenFailure LastPortOpenFailure();
 // Restores the port's previous settings and closes it; nothing when no port is open.
 void CloseReaderPort();
 // The open port, or nullptr (the invalid handle).

@@ -44,6 +44,36 @@ std::optional<int> ParsePortArgument(const std::string& text) {
   return static_cast<int>(*number);
 }
 
+bool IsDevicePathArgument(const std::string& text) {
+  return text.size() > 1 && (text[0] == '/' || text.rfind("./", 0) == 0 ||
+                             text.rfind("../", 0) == 0 || text.rfind("\\\\", 0) == 0);
+}
+
+std::optional<UsbDeviceArgument> ParseUsbDeviceArgument(const std::string& text) {
+  UsbDeviceArgument argument;
+  if (const auto index = DecimalNumber(text, 6, 999999)) {
+    argument.index = static_cast<int>(*index);
+    return argument;
+  }
+  // Bus numbers and hub ports are small: 1 to 3 digits each, at most seven hub tiers.
+  const std::size_t dash = text.find('-');
+  if (dash == std::string::npos) return std::nullopt;
+  const auto bus = DecimalNumber(text.substr(0, dash), 3, 255);
+  if (!bus || *bus == 0) return std::nullopt;
+  int tiers = 0;
+  for (std::size_t start = dash + 1;;) {
+    const std::size_t dot = text.find('.', start);
+    const std::string port = text.substr(start, dot == std::string::npos ? dot : dot - start);
+    const auto number = DecimalNumber(port, 3, 255);
+    if (!number || *number == 0 || ++tiers > 7) return std::nullopt;
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  argument.bus_path = text;
+  return argument;
+}
+
+
 bool IsVersionConstraint(const std::string& text) {
   std::string rest = UpperCase(text);
   if (!rest.empty() && (rest[0] == 'G' || rest[0] == 'L')) rest.erase(0, 1);

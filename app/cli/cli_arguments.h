@@ -19,6 +19,20 @@ inline constexpr int kHighestPort = 0xFFFF;
 // "auto", a COM number 1 to 65535, or "COM<n>" (any case). 0 for "auto".
 std::optional<int> ParsePortArgument(const std::string& text);
 
+// A device path rather than a COM number: "/dev/...", "./...", or "\\.\COM12".
+bool IsDevicePathArgument(const std::string& text);
+
+// What --device of the usb commands names: a device by its index in the list (a decimal
+// number; the range is checked where the device is looked for), or by its bus path as the
+// system names the place it is plugged in: the bus, '-', and the port on each hub from the root
+// hub down, joined by '.' ("1-3.2").
+struct UsbDeviceArgument {
+  int index = -1;        // -1 for a bus path
+  std::string bus_path;  // empty for an index
+};
+std::optional<UsbDeviceArgument> ParseUsbDeviceArgument(const std::string& text);
+
+
 // A version constraint: "G", "L" or no letter, then one to three dot-separated decimal
 // components of 0 to 255 ("L2.1", "G4", "4.241.8"). Letters in any case.
 bool IsVersionConstraint(const std::string& text);

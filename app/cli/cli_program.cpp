@@ -2,7 +2,10 @@
 
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -14,12 +17,17 @@
 #include "app/cli/event_output.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/info_command.h"
+#include "app/cli/open_failure_reason.h"
+#include "app/cli/port_wait.h"
 #include "app/cli/ports_command.h"
 #include "app/cli/reset_config_command.h"
 #include "app/cli/settings_commands.h"
 #include "app/cli/signal_watcher.h"
+#include "app/cli/trace_log.h"
 #include "app/cli/update_command.h"
 #include "app/cli/usb_commands.h"
+#include "app/cli/usb_device_wait.h"
+#include "platform/wire_trace.h"
 #include "app/string_table.h"
 #include "platform/console.h"
 #include "platform/text_case.h"
@@ -35,12 +43,25 @@ namespace flashwright::cli {
 namespace {
 
 constexpr char kProgramName[] = "flashwright-cli";
+constexpr int kDefaultWaitSeconds = 30;
 
 const CLI::Validator& PortValidator() {
   static const CLI::Validator validator(
       [](std::string& text) -> std::string {
-        if (ParsePortArgument(text)) return {};
-        return "expected auto, a COM number 1 to 65535 or COM<n>, not '" + text + "'";
+        if (ParsePortArgument(text) || IsDevicePathArgument(text)) return {};
+        return "expected auto, a COM number 1 to 65535, COM<n> or a device path, not '" + text +
+               "'";
+      },
+      "");
+  return validator;
+}
+
+const CLI::Validator& UsbDeviceValidator() {
+  static const CLI::Validator validator(
+      [](std::string& text) -> std::string {
+        if (ParseUsbDeviceArgument(text)) return {};
+        return "expected the index that usb list shows or a bus path such as 1-3.2, not '" +
+               text + "'";
       },
       "");
   return validator;
@@ -60,9 +81,11 @@ const CLI::Validator& ConstraintValidator() {
 void AddPortOption(CLI::App* command, std::string* port) {
   command
       ->add_option("--port", *port,
-                   "COM port of the reader (a number or COM<n>), or auto for port discovery")
+                   "COM port of the reader (a number or COM<n>), a device path of it "
+                   "(/dev/serial/by-id/..., /dev/ttyUSB0; \\\\.\\COM12 on Windows), or auto "
+                   "for port discovery")
       ->check(PortValidator())
-      ->type_name("N|auto")
+      ->type_name("N|PATH|auto")
       ->capture_default_str();
 }
 
@@ -75,6 +98,14 @@ std::vector<std::string> Keywords(const Table& table, bool lower_case = false) {
     keywords.emplace_back(lower_case ? LowerCase(entry.keyword) : std::string(entry.keyword));
   }
   return keywords;
+}
+
+void AddWaitOption(CLI::App* command, int* seconds, const char* what) {
+  command->add_option("--wait", *seconds, what)
+      ->expected(0, 1)
+      ->default_str(std::to_string(kDefaultWaitSeconds))
+      ->type_name("[=SECONDS]")
+      ->check(CLI::Range(1, 86400).description(""));
 }
 
 CLI::Option* AddTagTypesOption(CLI::App* command, std::string* tag_types) {
@@ -111,6 +142,12 @@ bool HasJsonArgument(int argc, char** argv) {
 
 struct Arguments {
   bool json = false;
+  bool version = false;
+  bool quiet = false;
+  int verbose = 0;
+  std::string log_file;
+  int wait_seconds = 0;
+  bool skip_if_current = false;
   std::string port = "auto";
   // update
   std::string firmware;
@@ -128,7 +165,7 @@ struct Arguments {
   std::string transmit_mode;
   std::string power_level;
   // usb
-  int device = 0;
+  std::string device;
   std::vector<std::string> markers;
   bool allow_non_matching = false;
   bool yes = false;
@@ -145,17 +182,33 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
                "Serial ports are COM numbers: COM 1-16 are /dev/ttyUSB0-15, COM 17-32\n"
                "/dev/ttyACM0-15, COM 33 up /dev/ttyS0 up (FLASHWRIGHT_PORT_DIR overrides).",
                kProgramName};
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   app.fallthrough();
   app.add_flag("--json", args.json, "print one JSON object per event on stdout");
+  app.add_flag("--version", args.version, "print the program's name and version, and end");
+  app.add_flag("-q,--quiet", args.quiet,
+               "no progress lines and no information: only the outcome, warnings and errors");
+  app.add_flag("-v,--verbose", args.verbose,
+               "-v: trace the opening, closing, purges and time-outs of the reader port and "
+               "failed USB requests on stderr; -vv: every byte written and read and every USB "
+               "driver request too");
+  app.add_option("--log", args.log_file,
+                 "append the whole wire trace to FILE, whatever the level of -v")
+      ->type_name("FILE");
 
   CLI::App* ports = app.add_subcommand(
       "ports", "list the COM ports, their hardware IDs and friendly names, and what reader "
                "port discovery would choose");
+  bool no_discovery = false;
+  ports->add_flag("--no-discovery", no_discovery,
+                  "list the ports only: no reader port discovery, nothing is sent");
 
   CLI::App* info = app.add_subcommand(
       "info", "show the reader's version, bootloader, platform and power level");
   AddPortOption(info, &args.port);
+  AddWaitOption(info, &args.wait_seconds,
+                "wait up to SECONDS (default 30) for the port to appear before asking the "
+                "reader");
 
   CLI::App* update = app.add_subcommand("update", "update the reader's firmware");
   update->add_option("--firmware", args.firmware,
@@ -191,6 +244,14 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   update->add_flag("--check-only", args.check_only,
                    "run the check pass of the image (every image of a package) against the "
                    "reader and send nothing");
+  AddWaitOption(update, &args.wait_seconds,
+                "wait up to SECONDS (default 30) for the port to appear before starting, and "
+                "after a successful update for the reader to answer again (its version is "
+                "reported as version_after)");
+  update->add_flag("--skip-if-current", args.skip_if_current,
+                   "send nothing when the reader already has the image: an image whose name "
+                   "ends with the reader's version numbers written one after another "
+                   "(42418 for 4.241.8)");
 
   CLI::App* reset = app.add_subcommand("reset-config", "reset the reader's configuration");
   AddTagTypesOption(reset, &args.reset_tag_types)->required();
@@ -231,8 +292,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
              "save their EEPROM");
   usb->require_subcommand(1);
   auto add_device_option = [&args](CLI::App* command) {
-    command->add_option("--device", args.device, "index of the USB device (see usb list)")
-        ->type_name("N")
+    command
+        ->add_option("--device", args.device,
+                     "the USB device: its index (see usb list), or its bus path as the system "
+                     "names the port it is plugged in (1-3.2), which stays the same while other "
+                     "devices come and go")
+        ->check(UsbDeviceValidator())
+        ->type_name("N|BUS-PATH")
         ->required();
   };
   CLI::App* usb_list = usb->add_subcommand(
@@ -264,6 +330,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
   usb_update->add_flag("--yes", args.yes, "answer the questions of --allow-non-matching with yes");
   usb_update->add_flag("--no-verify", args.no_verify,
                        "do not read the written image back from the device");
+  AddWaitOption(usb_update, &args.wait_seconds,
+                "wait up to SECONDS (default 30) for the USB device to appear before starting, "
+                "and after a successful update for it to be detached and attached again (its "
+                "product string is reported as version_after)");
+  usb_update->add_flag("--skip-if-current", args.skip_if_current,
+                       "write nothing when the device already runs the image: the same IDs "
+                       "and a product string equal to the image's product text");
   CLI::App* usb_backup = usb->add_subcommand(
       "backup", "save the whole EEPROM of a USB device (65536 bytes) into a file");
   add_device_option(usb_backup);
@@ -288,21 +361,60 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
                           : platform::IsTerminal(stdout) ? OutputMode::Terminal
                                                        : OutputMode::Plain;
   EventOutput output(mode, stdout, stderr);
-  const int port = ParsePortArgument(args.port).value_or(kAutoDetectPort);
+  if (args.version) {
+    JsonObject fields;
+    fields["program"] = kProgramName;
+    fields["version"] = FLASHWRIGHT_VERSION;
+    output.Event("version", fields,
+                 FormatText(texts::kVersionText, kProgramName, FLASHWRIGHT_VERSION));
+    return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  }
+  if (app.get_subcommands().empty()) return UsageError(output, "", "A subcommand is required.");
+  output.set_quiet(args.quiet);
+  output.set_failure_annotator(AnnotatePortOpenFailure);
 
-  if (ports->parsed()) return RunPorts(output);
-  if (info->parsed()) return RunInfo(port, output);
+  // The trace lives as long as the process: an update worker may still close its port while
+  // the program ends.
+  static std::unique_ptr<TraceLog> trace;
+  std::FILE* log = nullptr;
+  if (!args.log_file.empty()) {
+    log = std::fopen(args.log_file.c_str(), "a");
+    if (log == nullptr) {
+      return UsageError(output, "", "cannot write the log file " + args.log_file + ": " +
+                                        std::strerror(errno) + ".");
+    }
+  }
+  if (args.verbose > 0 || log != nullptr) {
+    trace = std::make_unique<TraceLog>(stderr, std::min(args.verbose, 2), log);
+    platform::SetWireTrace(trace.get());
+  }
+  struct TraceOff {
+    ~TraceOff() { platform::SetWireTrace(nullptr); }
+  } trace_off;
+
+  // The COM number of --port (a path resolved through the port map), after a wait if asked.
+  int port = kAutoDetectPort;
+  auto find_port = [&](int wait_seconds) {
+    return FindPort(args.port, wait_seconds, output, &port);
+  };
+
+  if (ports->parsed()) return RunPorts(output, !no_discovery);
+  if (info->parsed()) {
+    if (const int found = find_port(args.wait_seconds); found != kExitSuccess) return found;
+    return RunInfo(port, output);
+  }
 
   if (update->parsed()) {
     UpdateRequest request;
-    request.port = port;
     request.recover = args.recover;
+    request.skip_if_current = args.skip_if_current;
+    request.wait_seconds = args.wait_seconds;
     request.check_only = args.check_only;
     request.reset_selection = TagTechnologyFromKeyword(args.tag_types).value_or(kTechAll);
     request.limits.too_old = ApplyConstraintArguments(request.limits.too_old, args.too_old);
     request.limits.too_new = ApplyConstraintArguments(request.limits.too_new, args.too_new);
     request.interactive = mode == OutputMode::Terminal && platform::IsTerminal(stdin);
-    if (request.recover && port == kAutoDetectPort) {
+    if (request.recover && ParsePortArgument(args.port) == kAutoDetectPort) {
       return UsageError(output, "update",
                         std::string("--recover needs --port N. ") +
                             FormatString(IDS_SELECT_PORT, ""));
@@ -321,6 +433,8 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
                                      request.firmware_folder.c_str()));
     }
     request.firmware = *firmware;
+    if (const int found = find_port(args.wait_seconds); found != kExitSuccess) return found;
+    request.port = port;
     return RunUpdate(request, output, watcher);
   }
 
@@ -330,10 +444,14 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
       return UsageError(output, "reset-config",
                         "--tag-types must name at least one technology: all, iso or ti.");
     }
+    if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunResetConfiguration(port, selection, output);
   }
 
-  if (diag->parsed()) return RunDiagnostics(port, args.continuous, output, watcher);
+  if (diag->parsed()) {
+    if (const int found = find_port(0); found != kExitSuccess) return found;
+    return RunDiagnostics(port, args.continuous, output, watcher);
+  }
 
   if (afi->parsed()) {
     std::optional<std::uint8_t> value;
@@ -341,6 +459,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
       value = ParseHexEntry(args.afi);
       if (!value) return UsageError(output, "afi", texts::kAfiEntryError);
     }
+    if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunPortalAfi(port, value, output);
   }
 
@@ -357,25 +476,41 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
       setting = ParseSecurityEntry(*position, value);
       if (!setting) return UsageError(output, "security", texts::kSecurityEntryError);
     }
+    if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunSecurityMethod(port, setting, output);
   }
 
   if (transmit->parsed()) {
     std::optional<std::uint8_t> mode_value;
     if (transmit->count("--set") > 0) mode_value = TransmitModeFromKeyword(args.transmit_mode);
+    if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunTransmitMode(port, mode_value, output);
   }
 
   if (power->parsed()) {
     std::optional<std::uint8_t> level;
     if (power->count("--set") > 0) level = PowerLevelFromKeyword(args.power_level);
+    if (const int found = find_port(0); found != kExitSuccess) return found;
     return RunPowerLevel(port, level, output);
   }
+  // The index of the USB device that --device names, by its index or its bus path.
+  int device = 0;
+  auto find_usb_device = [&](int wait_seconds) {
+    return FindUsbDevice(args.device, wait_seconds, output, &device);
+  };
+
   if (usb_list->parsed()) return RunUsbList(output);
-  if (usb_info->parsed()) return RunUsbInfo(args.device, output);
+  if (usb_info->parsed()) {
+    if (const int found = find_usb_device(0); found != kExitSuccess) return found;
+    return RunUsbInfo(device, output);
+  }
   if (usb_update->parsed()) {
     UsbUpdateArguments request;
-    request.device = args.device;
+    if (const int found = find_usb_device(args.wait_seconds); found != kExitSuccess) {
+      return found;
+    }
+    request.device = device;
+    request.bus_path = ParseUsbDeviceArgument(args.device)->bus_path;
     request.firmware = args.firmware;
     request.firmware_folder = args.firmware_dir;
     if (request.firmware_folder.empty()) {
@@ -387,10 +522,13 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     request.allow_non_matching = args.allow_non_matching;
     request.yes = args.yes;
     request.verify = !args.no_verify;
+    request.skip_if_current = args.skip_if_current;
+    request.wait_seconds = args.wait_seconds;
     return RunUsbUpdate(request, output, watcher);
   }
   if (usb_backup->parsed()) {
-    return RunUsbBackup(args.device, args.output_file, args.force, output);
+    if (const int found = find_usb_device(0); found != kExitSuccess) return found;
+    return RunUsbBackup(device, args.output_file, args.force, output);
   }
   return UsageError(output, "", "no command given.");
 }

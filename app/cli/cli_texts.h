@@ -38,11 +38,61 @@ inline constexpr char kRecoverHint[] =
 inline constexpr char kNoPorts[] = "No COM ports.";
 inline constexpr char kAutoDetectLabel[] = "auto-detect: ";
 inline constexpr char kUsageHint[] = "Run with --help for more information.";
+inline constexpr char kVersionText[] = "%s %s";
+
+// Waiting for a device (--wait).
+inline constexpr char kWaitingFor[] = "Waiting up to %d seconds for %s to appear...";
+inline constexpr char kWaitTimedOut[] =
+    "%s did not appear within %d seconds. Nothing was sent.";
+inline constexpr char kWaitingForAnswer[] =
+    "Waiting up to %d seconds for the reader on COM %d to answer again...";
+inline constexpr char kNoAnswerAfter[] =
+    "The reader on COM %d did not answer within %d seconds after the update.";
+inline constexpr char kVersionAfter[] = "Reader version after the update: %s";
+inline constexpr char kAnyPort[] = "a COM port";
+inline constexpr char kComPort[] = "COM %d";
+inline constexpr char kNoComNumber[] =
+    "%s is no COM port: it leads to no device that the port map names.";
+
+// The cause of a port that cannot be opened, and its remedy (%s the device, then the system's
+// error name and code).
+inline constexpr char kCausePermission[] =
+    "Cause: permission denied on %s (%s %d). Remedy: join the group dialout with "
+    "'sudo usermod -aG dialout $USER', then log out and in again: a new group counts from the "
+    "next login.";
+inline constexpr char kCauseInUse[] =
+    "Cause: %s is in use by another program (%s %d). Remedy: close that program and try again.";
+inline constexpr char kCauseNoDevice[] =
+    "Cause: no such device %s (%s %d). Remedy: check the cable and the adapter; "
+    "flashwright-cli ports lists the ports there are.";
+inline constexpr char kCauseOther[] = "Cause: %s cannot be opened: %s (%s %d).";
+// A USB device that the user may not open (%s the device, the error name and code, the rule).
+inline constexpr char kCauseUsbPermission[] =
+    "Cause: permission denied on %s (%s %d). Remedy: the udev rule %s grants access to the user "
+    "logged in at the machine and to the group plugdev; install it (the flashwright package "
+    "does), run 'sudo udevadm control --reload', then unplug the device and plug it in again.";
+inline constexpr char kUsbDeviceNamed[] = "USB device %s";
 
 // flashwright-cli usb.
 inline constexpr char kUsbDeviceLine[] = "%s  %04X:%04X  first byte %02X  %s";
 inline constexpr char kUsbNoSuchDevice[] = "No USB device %d. Run flashwright-cli usb list.";
 inline constexpr char kUsbBadIndex[] = "--device must be 0 to 255, not %d.";
+inline constexpr char kUsbNoDeviceAt[] = "No USB device at %s. Run flashwright-cli usb list.";
+inline constexpr char kUsbNoBusPaths[] =
+    "This build cannot tell where USB devices are plugged in: give --device the index that "
+    "flashwright-cli usb list shows.";
+inline constexpr char kUsbDeviceMoved[] =
+    "The USB device at %s is no longer device %d: devices came or went. Nothing was written.";
+inline constexpr char kUsbNameAt[] = "%s at %s";
+inline constexpr char kUsbDeviceNumber[] = "USB device %d";
+inline constexpr char kUsbWaitTimedOut[] =
+    "%s did not appear within %d seconds. Nothing was written.";
+inline constexpr char kUsbWaitingForReattach[] =
+    "Waiting up to %d seconds for %s to be detached and attached again...";
+inline constexpr char kUsbNotBackAfter[] =
+    "%s was not attached again within %d seconds after the update.";
+inline constexpr char kUsbProductAfter[] = "Product string after the update: %s";
+inline constexpr char kUsbInfoBusPath[] = "Bus path: %s";
 inline constexpr char kUsbInfoDevice[] = "Device: %s";
 inline constexpr char kUsbInfoProduct[] = "Product: %s";
 inline constexpr char kUsbInfoIds[] = "Vendor ID: %04X\nProduct ID: %04X\nFirst byte: %02X";

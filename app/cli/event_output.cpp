@@ -82,6 +82,7 @@ void EventOutput::WriteLine(std::FILE* stream, const std::string& text) {
 }
 
 void EventOutput::Message(MessageKind kind, const std::string& text) {
+  if (quiet_ && kind != MessageKind::Error) return;
   if (json()) {
     JsonObject object;
     object["event"] = "message";
@@ -104,7 +105,12 @@ void EventOutput::Event(const char* name, const JsonObject& fields, const std::s
   if (!text.empty()) WriteLine(out_, text);
 }
 
+void EventOutput::Status(const char* name, const JsonObject& fields, const std::string& text) {
+  Event(name, fields, quiet_ && !json() ? std::string() : text);
+}
+
 void EventOutput::Progress(const ProgressReport& report) {
+  if (quiet_) return;
   if (mode_ != OutputMode::Json) {
     // The engine reports the start of a pass twice; a person needs to see it once.
     std::string shown = std::string(report.pass) + '\n' + report.status + '\n' +
@@ -155,9 +161,12 @@ void EventOutput::Progress(const ProgressReport& report) {
 
 void EventOutput::Notice(const std::string& text) { WriteLine(err_, text); }
 
-int EventOutput::Outcome(int exit_status, MessageKind kind, const std::string& text,
-                         const JsonObject& fields) {
+int EventOutput::Outcome(int exit_status, MessageKind kind, const std::string& given_text,
+                         const JsonObject& given_fields) {
   const bool success = exit_status == 0;
+  std::string text = given_text;
+  JsonObject fields = given_fields;
+  if (!success && annotator_) annotator_(&text, &fields);
   if (text.empty()) {
     EndBar();
   } else if (!success) {

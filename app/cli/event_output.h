@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -44,10 +45,21 @@ class EventOutput {
   OutputMode mode() const { return mode_; }
   bool json() const { return mode_ == OutputMode::Json; }
 
+  // -q: no progress, no information; the outcome, errors and warnings stay.
+  void set_quiet(bool quiet) { quiet_ = quiet; }
+  bool quiet() const { return quiet_; }
+
+  // Looks at every failed outcome before it is written and may add a line to its text and
+  // fields of its own (the system's reason of a port that could not be opened).
+  using FailureAnnotator = std::function<void(std::string* text, JsonObject* fields)>;
+  void set_failure_annotator(FailureAnnotator annotator) { annotator_ = std::move(annotator); }
+
   // A message of the system: a line on stdout, or a "message" event.
   void Message(MessageKind kind, const std::string& text);
   // An event with fields of its own: `text` on stdout, or {"event": name, fields...}.
   void Event(const char* name, const JsonObject& fields, const std::string& text);
+  // An event that tells how a run goes rather than what it found: as Event, but no line with -q.
+  void Status(const char* name, const JsonObject& fields, const std::string& text);
   void Progress(const ProgressReport& report);
   // A line on stderr whatever the mode (warnings that must not mix with JSON on stdout).
   void Notice(const std::string& text);
@@ -69,6 +81,8 @@ class EventOutput {
   std::FILE* out_;
   std::FILE* err_;
   bool bar_open_ = false;
+  bool quiet_ = false;
+  FailureAnnotator annotator_;
   std::string last_progress_;  // the text of the last report shown, to drop repeats
 };
 

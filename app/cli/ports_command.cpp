@@ -34,7 +34,7 @@ std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; 
 
 }  // namespace
 
-int RunPorts(EventOutput& output) {
+int RunPorts(EventOutput& output, bool discover) {
   const std::map<int, platform::DeviceRecord> records = RecordsByPort();
   int listed = 0;
   for (int port = 1; port <= kListedPorts; ++port) {
@@ -57,6 +57,7 @@ int RunPorts(EventOutput& output) {
     output.Event("port", fields, text);
   }
   if (listed == 0 && !output.json()) output.Message(MessageKind::Information, texts::kNoPorts);
+  if (!discover) return output.Outcome(kExitSuccess, MessageKind::Success, "");
 
   const VersionLimits limits;
   const ReaderDiscovery found = DiscoverReader(limits);

@@ -9,6 +9,8 @@ namespace flashwright::cli {
 // The ports the reader update view lists: COM 1 to 32.
 inline constexpr int kListedPorts = 32;
 
-int RunPorts(EventOutput& output);
+// With `discover` the list ends with what reader port discovery would choose (it talks to the
+// readers); without, only the ports are listed (shell completion asks this way).
+int RunPorts(EventOutput& output, bool discover = true);
 
 }  // namespace flashwright::cli

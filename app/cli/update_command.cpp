@@ -8,6 +8,7 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/port_wait.h"
 #include "app/cli/reader_choice.h"
 #include "app/string_table.h"
 #include "reader_link/reader_info.h"
@@ -24,7 +25,7 @@ namespace flashwright::cli {
 namespace {
 
 // The command-line program has no basic view: no " using Advanced View" suffix, and the
-// "already updated" rule of the basic view does not apply.
+// "already updated" rule of the basic view applies only with --skip-if-current.
 constexpr char kViewSuffix[] = "";
 constexpr auto kPumpSlice = std::chrono::milliseconds(200);
 
@@ -180,6 +181,32 @@ int RunCheckOnly(const UpdateRequest& request, const RunReader& choice, EventOut
   return output.Outcome(kExitSuccess, MessageKind::Success, text, JobFields(job));
 }
 
+// After a successful update: waits for the reader to answer again after its restart and tells
+// its version with the outcome. A reader that stays silent ends the run on the time-out.
+int ReportVersionAfter(const UpdateRequest& request, const UpdateJob& done,
+                       const RunCompletion& completion, EventOutput& output) {
+  const int port = static_cast<int>(done.port);
+  output.Message(MessageKind::Information,
+                 FormatText(texts::kWaitingForAnswer, request.wait_seconds, port));
+  JsonObject fields = JobFields(done);
+  std::uint32_t version = 0;
+  if (!WaitForReaderAnswer(port, request.wait_seconds, &version)) {
+    fields["waited"] = request.wait_seconds;
+    fields["reason"] = "timeout";
+    return output.Outcome(kExitTimeout, MessageKind::Error,
+                          completion.text + "\n" +
+                              FormatText(texts::kNoAnswerAfter, port, request.wait_seconds),
+                          fields);
+  }
+  const std::string version_after = VersionText(version);
+  fields["version_after"] = version_after;
+  fields["version_after_value"] = version;
+  return output.Outcome(kExitSuccess, completion.kind,
+                        completion.text + "\n" +
+                            FormatText(texts::kVersionAfter, version_after.c_str()),
+                        fields);
+}
+
 int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
                   const RunReader& choice, EventOutput& output, SignalWatcher* watcher) {
   RunPump pump(output, watcher);
@@ -206,6 +233,9 @@ int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
       job = std::move(completion.retry);
       continue;
     }
+    if (done->result == 0 && request.wait_seconds > 0) {
+      return ReportVersionAfter(request, *done, completion, output);
+    }
     const int status = output.Outcome(done->result == 0 ? kExitSuccess : kExitFailed,
                                       completion.kind, completion.text, JobFields(*done));
     if (done->result == 0) return status;
@@ -231,12 +261,22 @@ int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* 
   begin.is_package = request.firmware.is_package;
   begin.port = request.port;
   begin.recover = request.recover;
-  begin.reset_selection = request.reset_selection;
+  // An image the reader already has is told without a reset of its configuration: with
+  // --skip-if-current nothing at all is sent to it.
+  begin.basic_view = request.skip_if_current;
+  begin.reset_selection = request.skip_if_current ? 0 : request.reset_selection;
   begin.limits = request.limits;
   begin.fields = MessageFields{request.firmware_folder, kViewSuffix};
   BeginUpdateResult started = BeginUpdate(begin, [&output](const RunReader& reader) {
-    output.Event("reader", ReaderFields(reader), ReaderLine(reader));
+    output.Status("reader", ReaderFields(reader), ReaderLine(reader));
   });
+  if (started.step == BeginUpdateStep::AlreadyUpdated) {
+    JsonObject fields = ReaderFields(started.reader);
+    fields["firmware"] = request.firmware.base_name;
+    fields["skipped"] = true;
+    return output.Outcome(kExitSuccess, MessageKind::Success, started.text, fields);
+  }
+  if (started.job) started.job->reset_selection = request.reset_selection;
   if (started.step != BeginUpdateStep::Start) {
     if (started.reason == RefusalReason::Version) {
       JsonObject fields = ReaderFields(started.reader);

@@ -22,6 +22,8 @@ struct UpdateRequest {
   VersionLimits limits;
   bool check_only = false;      // run the check pass of every image and send nothing
   bool interactive = false;     // a user at the terminal may answer "Try again?"
+  bool skip_if_current = false; // the basic view's "already updated" rule: send nothing
+  int wait_seconds = 0;         // after a success, wait this long for the reader to answer
 };
 
 int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* watcher);

@@ -12,6 +12,8 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/usb_device_wait.h"
+#include "app/cli/usb_open_failure.h"
 #include "app/string_table.h"
 #include "platform/posted_messages.h"
 #include "usb_update/usb_compatibility.h"
@@ -44,6 +46,7 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
   fields["first_byte"] = reading.info.first_byte;
   fields["product"] = reading.info.product_string;
   fields["result"] = reading.result;
+  if (const std::string at = UsbBusPath(index); !at.empty()) fields["bus_path"] = at;
   return fields;
 }
 
@@ -56,8 +59,10 @@ int CheckDevice(int device, EventOutput& output) {
   if (std::find(present.begin(), present.end(), device) != present.end()) return kExitSuccess;
   JsonObject fields;
   fields["device"] = device;
-  const std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
-                                           : FormatText(texts::kUsbNoSuchDevice, device);
+  std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
+                                     : FormatText(texts::kUsbNoSuchDevice, device);
+  // The list ends at the first device that cannot be opened: that one may be the reason.
+  AnnotateUsbOpenFailure(present.empty() ? 0 : present.back() + 1, device, &text, &fields);
   return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
 }
 
@@ -177,19 +182,25 @@ int RunUsbList(EventOutput& output) {
   outcome["devices"] = devices.size();
   for (const std::uint16_t index : devices) {
     const UsbDeviceReading reading = ReadUsbDevice(index, false);
-    const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(index));
+    const std::string name = UsbNameAndPlace(index);
     const std::string text =
         FormatText(texts::kUsbDeviceLine, name.c_str(), reading.info.vendor_id,
                    reading.info.product_id, static_cast<unsigned>(reading.info.first_byte),
                    reading.text.c_str());
     output.Event("device", DeviceFields(index, reading), text);
   }
+  // A device after the last one listed that is there but cannot be opened is told with its
+  // reason (the list ends at such a device).
+  std::string refused;
+  AnnotateUsbOpenFailure(devices.empty() ? 0 : devices.back() + 1, kUsbIndexLimit - 1, &refused,
+                         &outcome);
   if (devices.empty()) {
     // No device is an answer, not a failure.
-    return output.Outcome(kExitSuccess, MessageKind::Information, LoadString(IDS_USB_NO_DEVICES),
-                          outcome);
+    std::string text = LoadString(IDS_USB_NO_DEVICES);
+    if (!refused.empty()) text += "\n" + refused;
+    return output.Outcome(kExitSuccess, MessageKind::Information, text, outcome);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, "", outcome);
+  return output.Outcome(kExitSuccess, MessageKind::Success, refused, outcome);
 }
 
 int RunUsbInfo(int device, EventOutput& output) {
@@ -202,6 +213,10 @@ int RunUsbInfo(int device, EventOutput& output) {
   }
   const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
   std::string text = FormatText(texts::kUsbInfoDevice, name.c_str());
+  if (fields.contains("bus_path")) {
+    text += "\n" + FormatText(texts::kUsbInfoBusPath,
+                              fields["bus_path"].get<std::string>().c_str());
+  }
   text += "\n" + FormatText(texts::kUsbInfoProduct, reading.info.product_string.c_str());
   text += "\n" + FormatText(texts::kUsbInfoIds, reading.info.vendor_id, reading.info.product_id,
                             static_cast<unsigned>(reading.info.first_byte));
@@ -243,8 +258,8 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   const UsbDeviceReading reading = ReadUsbDevice(arguments.device, false);
   JsonObject device_fields = DeviceFields(arguments.device, reading);
   output.Event("device", device_fields,
-               FormatText(texts::kUsbDeviceLine, device_name.c_str(), reading.info.vendor_id,
-                          reading.info.product_id,
+               FormatText(texts::kUsbDeviceLine, UsbNameAndPlace(arguments.device).c_str(),
+                          reading.info.vendor_id, reading.info.product_id,
                           static_cast<unsigned>(reading.info.first_byte), reading.text.c_str()));
   // The check, with the user's answers at the terminal (or --yes) when it fails and
   // non-matching devices are allowed.
@@ -267,7 +282,9 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   inputs.image_name = image;
   inputs.image_count = images.size();
   inputs.firmware_folder = folder;
-  inputs.advanced = true;  // what the command line is told to write, it writes
+  // What the command line is told to write, it writes; with --skip-if-current the basic
+  // view's already-updated rule decides first.
+  inputs.advanced = !arguments.skip_if_current;
   inputs.device = arguments.device;
   inputs.device_info = reading.info;
   inputs.markers = arguments.markers;
@@ -291,6 +308,11 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           FormatText(texts::kUsbQuestionRefused, ConsoleText(unanswered).c_str()),
                           check_fields);
   }
+  if (decision.step == UsbBeginStep::kAlreadyUpdated) {
+    check_fields["skipped"] = true;
+    return output.Outcome(kExitSuccess, MessageKind::Success, decision.message.text,
+                          check_fields);
+  }
   if (decision.step != UsbBeginStep::kStart) {
     return output.Outcome(kExitFailed, MessageKind::Error, decision.message.text, check_fields);
   }
@@ -300,6 +322,13 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           check_fields);
   }
 
+  // A device named by its place must still be there: the index may now lead to another one.
+  if (!arguments.bus_path.empty() && UsbBusPath(arguments.device) != arguments.bus_path) {
+    return output.Outcome(kExitNoReader, MessageKind::Error,
+                          FormatText(texts::kUsbDeviceMoved, arguments.bus_path.c_str(),
+                                     arguments.device),
+                          check_fields);
+  }
   output.Message(MessageKind::Information, decision.message.text);
   const std::unique_ptr<UsbUpdateResult> result =
       RunWorker(arguments.device, image, output, watcher);
@@ -312,6 +341,10 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
     const int verified = VerifyWrittenImage(arguments, image, device_name, output, fields);
     if (verified != kExitSuccess) return verified;
     fields["verified"] = true;
+  }
+  if (arguments.wait_seconds > 0) {
+    return ReportUsbDeviceAfter(arguments.device, arguments.bus_path, arguments.wait_seconds,
+                                outcome.text, fields, output);
   }
   return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, fields);
 }

@@ -17,6 +17,7 @@ int RunUsbInfo(int device, EventOutput& output);
 
 struct UsbUpdateArguments {
   int device = 0;
+  std::string bus_path;  // the place --device named the device by, if it did
   std::string firmware;
   std::string firmware_folder;
   std::vector<std::string> markers;
@@ -24,6 +25,8 @@ struct UsbUpdateArguments {
   bool allow_non_matching = false;
   bool yes = false;
   bool verify = true;  // read the written range back and compare it
+  bool skip_if_current = false;  // write nothing to a device that already runs the image
+  int wait_seconds = 0;  // after a success, how long to wait for the device to come back
 };
 
 int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,

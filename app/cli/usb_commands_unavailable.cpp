@@ -2,6 +2,7 @@
 // Windows build): every usb command says so and changes nothing.
 #include "app/cli/exit_status.h"
 #include "app/cli/usb_commands.h"
+#include "app/cli/usb_device_wait.h"
 
 namespace flashwright::cli {
 namespace {
@@ -18,6 +19,11 @@ int Unavailable(EventOutput& output) {
 
 std::string FindUsbImage(const std::vector<std::string>& /*images*/, const std::string& /*name*/) {
   return {};
+}
+
+int FindUsbDevice(const std::string& /*argument*/, int /*wait_seconds*/, EventOutput& output,
+                  int* /*index*/) {
+  return Unavailable(output);
 }
 
 int RunUsbList(EventOutput& output) { return Unavailable(output); }

@@ -255,6 +255,13 @@ for icon in scalable/apps/flashwright.svg 48x48/apps/flashwright.png; do
   [ -s "/usr/share/icons/hicolor/$icon" ] || fail "icon $icon is not installed"
 done
 
+step "shell completion"
+completion=/usr/share/bash-completion/completions/flashwright-cli
+[ -s "$completion" ] || fail "no bash completion in $completion"
+completed=$(bash -c 'source "$1"; COMP_WORDS=(flashwright-cli up); COMP_CWORD=1;
+                     _flashwright_cli; printf "%s\n" "${COMPREPLY[@]}"' - "$completion")
+[ "$completed" = update ] || fail "the installed completion gives '$completed' for 'up'"
+
 step "remove the package"
 kill "$sim" 2>/dev/null || true
 wait "$sim" 2>/dev/null || true

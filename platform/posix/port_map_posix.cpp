@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <string>
 
@@ -61,6 +62,13 @@ unsigned ComNumberOfEntry(const char* name) {
   return value;
 }
 
+// The device node a path finally leads to, or empty.
+std::string CanonicalPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return {};
+  return resolved;
+}
+
 }  // namespace
 
 std::string PortDevicePath(unsigned port) {
@@ -98,6 +106,27 @@ std::optional<unsigned> ComNumberOfTty(const std::string& tty) {
     const unsigned port = ComNumberOfEntry(entry->d_name);
     if (port == 0 || (lowest && *lowest <= port)) continue;
     if (PortTtyName(port) == tty) lowest = port;
+  }
+  ::closedir(folder);
+  return lowest;
+}
+
+std::optional<unsigned> ComNumberOfDevicePath(const std::string& path) {
+  const std::string device = CanonicalPath(path);
+  if (device.empty()) return std::nullopt;
+  const char* dir = PortDirectory();
+  if (dir == nullptr) {
+    const auto port = FixedRuleComNumber(BaseName(device));
+    if (port && CanonicalPath(FixedRulePath(*port)) == device) return port;
+    return std::nullopt;
+  }
+  DIR* folder = ::opendir(dir);
+  if (folder == nullptr) return std::nullopt;
+  std::optional<unsigned> lowest;
+  while (const dirent* entry = ::readdir(folder)) {
+    const unsigned port = ComNumberOfEntry(entry->d_name);
+    if (port == 0 || (lowest && *lowest <= port)) continue;
+    if (CanonicalPath(PortDevicePath(port)) == device) lowest = port;
   }
   ::closedir(folder);
   return lowest;

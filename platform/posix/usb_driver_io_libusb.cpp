@@ -2,6 +2,7 @@
 //
 // The members of the CyUSB device-interface class are the USB devices that
 // FLASHWRIGHT_USB_IDS matches, in bus and address order; a member's path is "usb:<bus>:<address>".
+// Its location is the kernel's name for its place, from its bus and hub port numbers ("1-3.2").
 // A control transfer block becomes an asynchronous libusb control transfer with the block's
 // time-out; it completes the caller's overlapped request from the layer's event thread, which
 // runs while any device is open. There is no legacy EZ-USB driver on Linux: its device names
@@ -14,6 +15,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -120,23 +122,33 @@ class LibusbDriverIo : public UsbDriverIo {
                                     std::string* path) override {
     if (path != nullptr) path->clear();
     if (!(cls == kCyUsbInterfaceClass)) return kErrorNoMoreItems;
-    std::lock_guard<std::mutex> lifecycle(lifecycle_mutex_);
-    if (!AcquireContext()) return kErrorNoMoreItems;
     std::uint32_t result = kErrorNoMoreItems;
-    libusb_device** list = nullptr;
-    const ssize_t count = libusb_get_device_list(context_, &list);
-    if (count >= 0) {
-      const std::vector<MemberDevice> members = Members(list, count);
-      if (index < members.size()) {
-        char text[32];
-        std::snprintf(text, sizeof text, kPathFormat, members[index].bus,
-                      members[index].address);
-        if (path != nullptr) *path = text;
-        result = 0;
-      }
-      libusb_free_device_list(list, 1);
+    std::uint32_t position = 0;
+    ForEachMember([&](const MemberDevice& member) {
+      if (position++ < index) return true;
+      char text[32];
+      std::snprintf(text, sizeof text, kPathFormat, member.bus, member.address);
+      if (path != nullptr) *path = text;
+      result = 0;
+      return false;
+    });
+    return result;
+  }
+
+  std::uint32_t DeviceLocation(const std::string& path, std::string* location) override {
+    if (location != nullptr) location->clear();
+    unsigned bus = 0;
+    unsigned address = 0;
+    char tail = 0;
+    if (std::sscanf(path.c_str(), "usb:%u:%u%c", &bus, &address, &tail) != 2) {
+      return kErrorFileNotFound;
     }
-    ReleaseContextIfIdle();
+    std::uint32_t result = kErrorFileNotFound;
+    ForEachMember([&](const MemberDevice& member) {
+      if (member.bus != bus || member.address != address) return true;
+      result = LocationOf(member, location);
+      return false;
+    });
     return result;
   }
 
@@ -468,6 +480,37 @@ class LibusbDriverIo : public UsbDriverIo {
         libusb_cancel_transfer(pending->transfer);
       }
     }
+  }
+
+  // Shows `visit` the members present now, in order, until it answers false.
+  void ForEachMember(const std::function<bool(const MemberDevice&)>& visit) {
+    std::lock_guard<std::mutex> lifecycle(lifecycle_mutex_);
+    if (!AcquireContext()) return;
+    libusb_device** list = nullptr;
+    const ssize_t count = libusb_get_device_list(context_, &list);
+    if (count >= 0) {
+      for (const MemberDevice& member : Members(list, count)) {
+        if (!visit(member)) break;
+      }
+      libusb_free_device_list(list, 1);
+    }
+    ReleaseContextIfIdle();
+  }
+
+  // The name the kernel gives the device's place: the bus, then the port on each hub from the
+  // root hub down ("1-3.2"); a root hub itself is "usb<bus>".
+  static std::uint32_t LocationOf(const MemberDevice& member, std::string* location) {
+    std::uint8_t ports[8] = {};  // hubs go at most seven tiers deep
+    const int depth = libusb_get_port_numbers(member.device, ports, sizeof ports);
+    if (depth < 0) return kErrorGenFailure;
+    std::string text = depth == 0 ? "usb" + std::to_string(member.bus)
+                                  : std::to_string(member.bus);
+    for (int i = 0; i < depth; ++i) {
+      text += (i == 0 ? '-' : '.');
+      text += std::to_string(ports[i]);
+    }
+    if (location != nullptr) *location = text;
+    return 0;
   }
 
   std::vector<MemberDevice> Members(libusb_device** list, ssize_t count) const {

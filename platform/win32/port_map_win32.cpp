@@ -25,4 +25,20 @@ std::string PortTtyName(unsigned /*port*/) { return {}; }
 
 std::optional<unsigned> ComNumberOfTty(const std::string& /*tty*/) { return std::nullopt; }
 
+std::optional<unsigned> ComNumberOfDevicePath(const std::string& path) {
+  // "\\.\COM12", or "COM7" in any case: the device namespace names the port itself.
+  std::string rest = path;
+  if (rest.rfind("\\\\.\\", 0) == 0) rest.erase(0, 4);
+  if (rest.size() < 4) return std::nullopt;
+  for (int i = 0; i < 3; ++i) rest[i] = static_cast<char>(rest[i] & ~0x20);
+  if (rest.compare(0, 3, "COM") != 0 || rest.size() > 8) return std::nullopt;
+  unsigned value = 0;
+  for (std::size_t i = 3; i < rest.size(); ++i) {
+    if (rest[i] < '0' || rest[i] > '9') return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(rest[i] - '0');
+  }
+  if (value == 0 || value > 0xFFFF) return std::nullopt;
+  return value;
+}
+
 }  // namespace flashwright::platform

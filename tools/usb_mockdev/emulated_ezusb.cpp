@@ -13,6 +13,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace flashwright::mockdev {
 namespace {
@@ -291,6 +292,7 @@ struct EmulatedEzUsb::Emulation {
 
 struct UsbTestbed::Impl {
   UMockdevTestbed* testbed = nullptr;
+  std::map<std::string, std::string> places;  // the hubs added: port path to sysfs path
 };
 
 UsbTestbed::UsbTestbed() : impl_(std::make_unique<Impl>()) {
@@ -336,24 +338,19 @@ EmulatedEzUsb::~EmulatedEzUsb() {
   if (emulation_ && emulation_->handler != nullptr) g_object_unref(emulation_->handler);
 }
 
-std::string EmulatedEzUsb::DeviceNode() const {
-  char node[64];
-  std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", profile_.bus, profile_.address);
-  return node;
-}
 
-EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceProfile& profile) {
-  devices_.push_back(std::unique_ptr<EmulatedEzUsb>(new EmulatedEzUsb(this, profile)));
-  EmulatedEzUsb& device = *devices_.back();
-  char name[32];
-  std::snprintf(name, sizeof name, "%u-%u", profile.bus, profile.address);
+namespace {
+
+// A USB device in the test bed's sysfs, below `parent` (null: at the top), with the attributes
+// and descriptors libusb reads when it lists devices. Its path, empty on failure.
+std::string AddSysfsDevice(UMockdevTestbed* testbed, const std::string& name, const char* parent,
+                           const EmulatedDeviceProfile& profile, const std::string& node) {
   char vendor[8], product[8], release[8], bus[8], address[8];
   std::snprintf(vendor, sizeof vendor, "%04x", profile.vendor_id);
   std::snprintf(product, sizeof product, "%04x", profile.product_id);
   std::snprintf(release, sizeof release, "%04x", profile.device_release);
   std::snprintf(bus, sizeof bus, "%u", profile.bus);
   std::snprintf(address, sizeof address, "%u", profile.address);
-  const std::string node = device.DeviceNode();
   // The kernel ends these attributes with a newline, and gives usb_device nodes major 189.
   const std::string bus_line = std::string(bus) + "\n";
   const std::string address_line = std::string(address) + "\n";
@@ -361,7 +358,7 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceProfile& profile) {
   std::snprintf(dev_number, sizeof dev_number, "189:%u",
                 (profile.bus - 1u) * 128u + profile.address - 1u);
   gchar* path = umockdev_testbed_add_device(
-      impl_->testbed, "usb", name, nullptr,
+      testbed, "usb", name.c_str(), parent,
       // attributes
       "idVendor", vendor, "idProduct", product, "bcdDevice", release, "busnum", bus_line.c_str(),
       "devnum", address_line.c_str(), "speed", "480\n", "dev", dev_number,
@@ -371,16 +368,65 @@ EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceProfile& profile) {
       // properties
       "DEVNAME", node.c_str(), "DEVTYPE", "usb_device", "BUSNUM", bus, "DEVNUM", address,
       nullptr);
-  device.device_path_ = path != nullptr ? path : "";
+  const std::string added = path != nullptr ? path : "";
   g_free(path);
-  device.emulation_->testbed = impl_->testbed;
-  device.emulation_->sysfs_path = device.device_path_;
-
+  if (added.empty()) return added;
   std::vector<std::uint8_t> descriptors = DeviceDescriptor(profile);
   const std::vector<std::uint8_t> configuration = ConfigurationDescriptor();
   descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
-  umockdev_testbed_set_attribute_binary(impl_->testbed, device.device_path_.c_str(), "descriptors",
-                                        descriptors.data(), static_cast<gint>(descriptors.size()));
+  umockdev_testbed_set_attribute_binary(testbed, added.c_str(), "descriptors", descriptors.data(),
+                                        static_cast<gint>(descriptors.size()));
+  return added;
+}
+
+// The node of a device: /dev/bus/usb/BBB/DDD.
+std::string NodeOf(const EmulatedDeviceProfile& profile) {
+  char node[64];
+  std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", profile.bus, profile.address);
+  return node;
+}
+
+// The place of the hub a device at `port_path` hangs from ("1-3" for "1-3.2"); empty for a
+// device at a root hub port.
+std::string HubOf(const std::string& port_path) {
+  const std::size_t dot = port_path.rfind('.');
+  return dot == std::string::npos ? std::string() : port_path.substr(0, dot);
+}
+
+}  // namespace
+
+std::string EmulatedEzUsb::DeviceNode() const { return NodeOf(profile_); }
+
+void UsbTestbed::AddHub(const std::string& port_path, std::uint8_t address) {
+  EmulatedDeviceProfile hub;
+  hub.vendor_id = 0x1D6B;  // the kernel's own hubs, never a device the program looks for
+  hub.product_id = 0x0002;
+  hub.bus = static_cast<std::uint8_t>(std::atoi(port_path.c_str()));
+  hub.address = address;
+  hub.manufacturer = "Linux";
+  hub.product = "Hub";
+  const auto parent = impl_->places.find(HubOf(port_path));
+  const std::string path =
+      AddSysfsDevice(impl_->testbed, port_path,
+                     parent == impl_->places.end() ? nullptr : parent->second.c_str(), hub,
+                     NodeOf(hub));
+  if (!path.empty()) impl_->places[port_path] = path;
+}
+
+EmulatedEzUsb& UsbTestbed::AddDevice(const EmulatedDeviceProfile& profile) {
+  devices_.push_back(std::unique_ptr<EmulatedEzUsb>(new EmulatedEzUsb(this, profile)));
+  EmulatedEzUsb& device = *devices_.back();
+  char name[32];
+  std::snprintf(name, sizeof name, "%u-%u", profile.bus, profile.address);
+  const std::string place = profile.port_path.empty() ? name : profile.port_path;
+  const std::string node = device.DeviceNode();
+  const auto parent = impl_->places.find(HubOf(place));
+  device.device_path_ =
+      AddSysfsDevice(impl_->testbed, place,
+                     parent == impl_->places.end() ? nullptr : parent->second.c_str(), profile,
+                     node);
+  device.emulation_->testbed = impl_->testbed;
+  device.emulation_->sysfs_path = device.device_path_;
 
   // The node itself: an empty file in the test bed's /dev, whose requests the attached ioctl
   // handler answers.

@@ -32,6 +32,9 @@ struct EmulatedDeviceProfile {
   std::string product = "Orvane Folio Systems Gate 1.2.3.4";
   std::string serial_number = "0001";
   std::uint8_t first_byte = 0xC2;  // EEPROM byte 0; the rest starts as 0xFF
+  // The kernel's name of the place it is plugged in, "<bus>-<port>[.<port>]..." (the name of
+  // its sysfs folder); empty: "<bus>-<address>".
+  std::string port_path;
 };
 
 struct EmulatedCounters {
@@ -91,6 +94,9 @@ class UsbTestbed {
   static bool Preloaded();
 
   EmulatedEzUsb& AddDevice(const EmulatedDeviceProfile& profile = {});
+  // A hub at `port_path` ("1-3"), with that bus address: devices whose port path continues it
+  // ("1-3.2"), added after it, hang from it, so that the system names their place in full.
+  void AddHub(const std::string& port_path, std::uint8_t address);
   // Unplugs the device: taken out of the test bed's sysfs (listed no more), its node's
   // requests no longer answered.
   void RemoveDevice(EmulatedEzUsb& device);

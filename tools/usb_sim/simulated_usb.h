@@ -57,6 +57,10 @@ struct DeviceProfile {
   EepromTiming timing;
   std::uint32_t driver_version = 0x01020304;  // CyUSB: major, minor, build, revision
   std::uint16_t legacy_driver_version[3] = {1, 2, 3};
+  // Where the device is plugged in, as the system names the place ("1-3.2": port 2 of the hub
+  // at port 3 of bus 1). Empty: port index + 1 of the root hub of bus 1 (CyUSB) or bus 2
+  // (legacy driver).
+  std::string bus_path;
 };
 
 // What the device saw, for tests to check.
@@ -162,6 +166,7 @@ class SimulatedUsbBus : public platform::UsbDriverIo {
   std::uint32_t IoControl(platform::DriverHandle handle, std::uint32_t code, const void* in,
                           std::uint32_t in_size, void* out, std::uint32_t out_size,
                           std::uint32_t* returned, platform::DriverOverlapped* overlapped) override;
+  std::uint32_t DeviceLocation(const std::string& path, std::string* location) override;
 
  private:
   struct Impl;

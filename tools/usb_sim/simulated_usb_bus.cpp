@@ -40,6 +40,11 @@ std::string MemberPath(const DeviceProfile& profile, std::uint16_t index) {
   return path;
 }
 
+std::string BusPath(Driver driver, const DeviceProfile& profile, std::uint16_t index) {
+  if (!profile.bus_path.empty()) return profile.bus_path;
+  return (driver == Driver::kLegacyEzusb ? "2-" : "1-") + std::to_string(index + 1u);
+}
+
 }  // namespace
 
 struct SimulatedUsbBus::Impl {
@@ -209,6 +214,28 @@ std::uint32_t SimulatedUsbBus::IoControl(DriverHandle handle, std::uint32_t code
   cyusb.address = static_cast<std::uint8_t>(target.index % 127 + 1);
   return impl_->cyusb_driver.Request(cyusb, code, in, in_size, out, out_size, returned,
                                      overlapped);
+}
+
+std::uint32_t SimulatedUsbBus::DeviceLocation(const std::string& path, std::string* location) {
+  if (location == nullptr) return platform::kErrorInvalidParameter;
+  location->clear();
+  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::uint16_t legacy_index = 0;
+  if (ParseLegacyName(path, &legacy_index)) {
+    const auto found = impl_->legacy.find(legacy_index);
+    if (found == impl_->legacy.end() || !found->second->Plugged()) {
+      return platform::kErrorFileNotFound;
+    }
+    *location = BusPath(Driver::kLegacyEzusb, found->second->profile(), legacy_index);
+    return 0;
+  }
+  for (const auto& [index, device] : impl_->cyusb) {
+    if (device->Plugged() && MemberPath(device->profile(), index) == path) {
+      *location = BusPath(Driver::kCyUsb, device->profile(), index);
+      return 0;
+    }
+  }
+  return platform::kErrorFileNotFound;
 }
 
 }  // namespace flashwright::usbsim

@@ -3,9 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+
+#include "tools/usb_sim_cli/sim_attach_watcher.h"
 
 namespace flashwright::usbsim {
 namespace {
@@ -98,6 +101,11 @@ bool ParseSetting(const std::string& key, const std::string& value, LineReader& 
     profile.product = value;
     return true;
   }
+  if (key == "bus-path") {
+    if (value.empty() || Words(value).size() != 1) return reader.Fail("bus-path takes one word");
+    profile.bus_path = value;
+    return true;
+  }
   if (key == "eeprom" || key == "counters") {
     if (value.empty()) return reader.Fail(key + " takes a file name");
     (key == "eeprom" ? device->eeprom_file : device->counters_file) = value;
@@ -145,6 +153,15 @@ bool ParseSetting(const std::string& key, const std::string& value, LineReader& 
   if (key == "unplugged") {
     device->unplugged = true;
     return no_value();
+  }
+  if (key == "attached-while") {
+    if (value.empty()) return reader.Fail("attached-while takes a file name");
+    device->attached_while = value;
+    return true;
+  }
+  if (key == "reattached-product") {
+    device->reattached_product = value;
+    return true;
   }
   return reader.Fail("unknown setting '" + key + "'");
 }
@@ -234,6 +251,11 @@ bool SetUpSimDevices(const std::vector<SimDeviceDescription>& devices, Simulated
     }
     if (description.refuse_open) device.RefuseOpen(true);
     if (description.unplugged) device.Unplug();
+    std::error_code ignored;
+    if (!description.attached_while.empty() &&
+        !std::filesystem::exists(description.attached_while, ignored)) {
+      device.Unplug();
+    }
   }
   return true;
 }
@@ -280,7 +302,10 @@ int RunOnSimulatedDevices(const char* program, const std::function<int(Simulated
   if (LoadSimDescriptionFromEnvironment(&devices, &error)) {
     SimulatedUsbBus bus;
     if (SetUpSimDevices(devices, &bus, &error)) {
-      status = run(bus);
+      {
+        const SimAttachWatcher cables(devices, &bus);
+        status = run(bus);
+      }
       if (SaveSimDevices(devices, &bus, &error)) return status;
     }
   }

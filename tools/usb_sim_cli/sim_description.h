@@ -10,6 +10,7 @@
 //   release a001
 //   product Orvane Folio Systems Gate 1.2.3.4   the rest of the line is the product string
 //   first-byte c2                   EEPROM byte 0 of a fresh device (the rest is FF)
+//   bus-path 1-3.2                  where it is plugged in (default 1-<index + 1>, legacy 2-...)
 //   eeprom /path/eeprom.bin         loaded when the file exists, written back at the end
 //   counters /path/counters.txt     what the device saw, written at the end
 //   real-time                       the device takes its modelled EEPROM and bus time
@@ -22,6 +23,10 @@
 //   write-protect-from 256          writes from this EEPROM address on are not stored
 //   refuse-open                     listed, but cannot be opened
 //   unplugged                       gone from the start
+//   attached-while /path/cable      attached only while that file exists (as a test plays the
+//                                   user at the cable); attached again it keeps its EEPROM
+//   reattached-product TEXT         its product string once it has been attached again (the
+//                                   new firmware's)
 //
 // Counts and addresses are decimal or 0x-prefixed hexadecimal.
 #pragma once
@@ -59,6 +64,8 @@ struct SimDeviceDescription {
   std::int64_t write_protect_from = -1;  // -1: nothing protected
   bool refuse_open = false;
   bool unplugged = false;
+  std::string attached_while;  // empty: attached as the other settings say
+  std::string reattached_product;
 };
 
 // Reads a description text. False with `error` ("line N: ...") when a line is not understood.

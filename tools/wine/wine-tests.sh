@@ -126,6 +126,25 @@ same_as_linux() { # same_as_linux <Wine output> <flashwright-cli arguments...>
 check "info on COM3 says what the Linux build says" same_as_linux "$work/info.txt" info --port 3
 check "info on a missing port says what the Linux build says" \
   same_as_linux "$work/info-missing.txt" info --port 12
+lacks() { ! grep -q "$@"; }
+wine_run "$work/version.txt" "$cli" --version
+project_version=$(sed -n 's/^project(flashwright VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+check "--version names the build's version $project_version" \
+  grep -qx "flashwright-cli $project_version" "$work/version.txt"
+check "--version says what the Linux build says" same_as_linux "$work/version.txt" --version
+wine_run "$work/com3.txt" "$cli" info --port COM3
+check "--port COM3 is COM 3" same_as_linux "$work/com3.txt" info --port 3
+wine_run "$work/device-path.txt" "$cli" info --port '\\.\COM3'
+check "--port \\\\.\\COM3 is COM 3" diff -u "$work/info.txt" "$work/device-path.txt"
+wine_run "$work/trace.txt" "$cli" -v info --port 3
+check "-v traces the opening of COM3" grep -Eq '^wire +[0-9.]+ ms open +COM3 COM3$' "$work/trace.txt"
+check "-v traces the purges" grep -Eq '^wire +[0-9.]+ ms purge +input$' "$work/trace.txt"
+check "-v shows no bytes" lacks -E '^wire .* (write|read) ' "$work/trace.txt"
+wine_run "$work/trace2.txt" "$cli" -vv info --port 3
+check "-vv traces the version query frame" \
+  grep -Eq '^wire +[0-9.]+ ms write +D5 00 05 04 00 11 8C 66$' "$work/trace2.txt"
+check "-vv traces the reply" grep -Eq '^wire +[0-9.]+ ms read +D5 ' "$work/trace2.txt"
+check "-v does not change what info says" grep -q "4.241.8" "$work/trace.txt"
 wine_run "$work/usb.txt" "$cli" usb list
 check "usb list says it is not available (status $status)" \
   grep -q "not available in this build" "$work/usb.txt"
@@ -133,9 +152,11 @@ check "usb list says it is not available (status $status)" \
 # A full update: the simulator's copy of the image equals the file.
 stop_sim "${sims[0]}"
 start_sim 3 --hex-out "$work/written.hex"
-wine_run "$work/update.txt" "$cli" update --port 3 --firmware-dir "Z:$firmware" \
+wine_run "$work/update.txt" "$cli" -q update --port 3 --firmware-dir "Z:$firmware" \
   --firmware Reader_4_242_1 --tag-types none
 check "update succeeds (status $status)" test $status -eq 0
+check "-q prints no progress lines" lacks -E "Line:|Initializing|in progress" "$work/update.txt"
+check "-q prints the outcome" grep -q "successfully updated" "$work/update.txt"
 stop_sim "${sims[-1]}"
 check "the reader holds the image that was sent" same_image "$work/written.hex" "$firmware/Reader_4_242_1.hex"
 

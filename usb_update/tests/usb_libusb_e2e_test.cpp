@@ -13,6 +13,7 @@
 #include "tools/test_support/test_support.h"
 #include "tools/usb_mockdev/emulated_ezusb.h"
 #include "usb_update/usb_device.h"
+#include "usb_update/usb_device_location.h"
 #include "usb_update/usb_image.h"
 #include "usb_update/usb_update_engine.h"
 
@@ -97,6 +98,38 @@ TEST_F(LibusbEndToEndTest, AnEmulatedDeviceIsListedOpenedAndIdentified) {
   ASSERT_EQ(UsbGetDriverVersion(&major, &minor, &build, &has_revision, &revision), 0);
   EXPECT_TRUE(has_revision);
   EXPECT_EQ(major, 1) << "libusb 1.x";
+}
+
+TEST_F(LibusbEndToEndTest, TheBusPathIsTheKernelsNameOfThePortAndFollowsTheDevice) {
+  EmulatedEzUsb& first = testbed_.AddDevice();  // on bus 1 at port 2 of the root hub
+  mockdev::EmulatedDeviceProfile behind_hub;
+  behind_hub.address = 7;
+  behind_hub.port_path = "1-3.2";
+  behind_hub.product = "Orvane Folio Systems Gate 2.0.0.0";
+  testbed_.AddHub("1-3", 5);
+  testbed_.AddDevice(behind_hub);
+
+  std::string location;
+  ASSERT_EQ(UsbDeviceLocation(0, &location), 0);
+  EXPECT_EQ(location, "1-2");
+  ASSERT_EQ(UsbDeviceLocation(1, &location), 0);
+  EXPECT_EQ(location, "1-3.2") << "port 2 of the hub at port 3";
+  EXPECT_EQ(UsbDeviceLocation(2, &location), kUsbOpenFailed) << "the hub is no member";
+  UsbError error = -100;
+  EXPECT_EQ(UsbFindDeviceAt("1-3.2", &error), 1);
+  EXPECT_EQ(error, 0);
+
+  // The first device goes: the one behind the hub is device 0 now.
+  testbed_.RemoveDevice(first);
+  const std::uint16_t index = UsbFindDeviceAt("1-3.2", &error);
+  ASSERT_EQ(index, 0);
+  ASSERT_EQ(UsbOpenDevice(index), 0);
+  char text[129] = {};
+  ASSERT_EQ(UsbGetProductString(text, sizeof text), 0);
+  EXPECT_STREQ(text, "Orvane Folio Systems Gate 2.0.0.0");
+  UsbCloseDevice();
+  EXPECT_EQ(UsbFindDeviceAt("1-2", &error), kUsbNoDevice);
+  EXPECT_EQ(error, kUsbOpenFailed);
 }
 
 TEST_F(LibusbEndToEndTest, AnUpdateIsWrittenIntoTheEepromAndReadsBack) {

@@ -83,6 +83,23 @@ TEST(PortArgument, TakesAutoNumbersAndComNames) {
   }
 }
 
+TEST(UsbDeviceArgument, TakesAnIndexOrABusPathAsTheSystemNamesIt) {
+  EXPECT_EQ(ParseUsbDeviceArgument("0")->index, 0);
+  EXPECT_EQ(ParseUsbDeviceArgument("0")->bus_path, "");
+  // Out of range, but an index: the device lookup names the range.
+  EXPECT_EQ(ParseUsbDeviceArgument("300")->index, 300);
+  for (const char* path : {"1-3", "1-3.2", "12-1.4.3", "3-1.2.3.4.5.6.7"}) {
+    const auto parsed = ParseUsbDeviceArgument(path);
+    ASSERT_TRUE(parsed.has_value()) << path;
+    EXPECT_EQ(parsed->bus_path, path);
+    EXPECT_EQ(parsed->index, -1) << path;
+  }
+  for (const char* bad : {"", "-1", "1-", "-3", "1-3.", "1-.3", "1--3", "0-1", "1-0", "1-3.0",
+                          "usb1", "1:3", "1-3.2a", " 1-3", "3-1.2.3.4.5.6.7.8", "1-256"}) {
+    EXPECT_FALSE(ParseUsbDeviceArgument(bad).has_value()) << bad;
+  }
+}
+
 TEST(FirmwareName, IsFoundAsTheFirmwareListShowsIt) {
   const std::vector<FirmwareFileEntry> files{
       {"Reader_42418", false}, {"both", false}, {"both", true}, {"bundle", true}};

@@ -2,10 +2,13 @@
 // umockdev-wrapper, reaches an EZ-USB emulated in this test's process through libusb and
 // usbdevfs, and the test looks at the emulated EEPROM afterwards.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +112,81 @@ TEST_F(CliUsbLibusbTest, ADeviceUnpluggedMidWriteEndsWithString163AndTheOffset) 
   std::vector<std::uint8_t> expected = old_eeprom_;
   std::copy(image.begin(), image.begin() + 93, expected.begin());
   EXPECT_EQ(device.Eeprom(), expected);
+}
+
+TEST_F(CliUsbLibusbTest, ADeviceBehindAHubIsNamedAndPickedByItsBusPath) {
+  AddDevice();
+  mockdev::EmulatedDeviceProfile behind_hub;
+  behind_hub.address = 7;
+  behind_hub.port_path = "1-3.2";
+  behind_hub.product = "Orvane Folio Systems Gate 2.0.0.0";
+  testbed_->AddHub("1-3", 5);
+  testbed_->AddDevice(behind_hub);
+
+  const test::ProgramResult list = Run({"usb", "list"});
+  ASSERT_EQ(list.exit_status, 0) << list.out << list.err;
+  EXPECT_TRUE(Contains(list.out, "Cyusb-0 at 1-2  04B4:8613")) << list.out;
+  EXPECT_TRUE(Contains(list.out, "Cyusb-1 at 1-3.2  04B4:8613")) << list.out;
+  const test::ProgramResult info = Run({"usb", "info", "--device", "1-3.2"});
+  ASSERT_EQ(info.exit_status, 0) << info.out << info.err;
+  EXPECT_TRUE(Contains(info.out, "Device: Cyusb-1\nBus path: 1-3.2\n")) << info.out;
+  EXPECT_TRUE(Contains(info.out, "Product: Orvane Folio Systems Gate 2.0.0.0")) << info.out;
+}
+
+TEST_F(CliUsbLibusbTest, ADeviceNodeTheUserMayNotOpenGivesTheLineThatNamesTheUdevRule) {
+  EmulatedEzUsb& device = AddDevice();
+  WriteImage("Gate");
+  // No udev rule has given this user the device node: libusb's open fails with
+  // LIBUSB_ERROR_ACCESS, as on a machine without the package's rule.
+  const std::string node = testbed_->RootDir() + device.DeviceNode();
+  ASSERT_EQ(::chmod(node.c_str(), 0600), 0);
+  std::vector<std::string> as_user;
+  if (::geteuid() == 0) {
+    // Root opens any node: the program runs as an ordinary user, who may read the test bed
+    // (its sysfs) but not the root-owned node.
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) GTEST_SKIP() << "running as root and there is no user nobody to run as";
+    std::error_code ignored;
+    // The test bed's udev stand-in makes its event socket in the test bed's folder.
+    std::filesystem::permissions(testbed_->RootDir(), std::filesystem::perms::others_all,
+                                 std::filesystem::perm_options::add, ignored);
+    for (const std::string& folder : {testbed_->RootDir(), dir_.path()}) {
+      std::filesystem::permissions(folder, std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec,
+                                   std::filesystem::perm_options::add, ignored);
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
+        if (entry.path() == node) continue;
+        // Its ioctl sockets must take the user's connection, as a device's would.
+        const auto others = entry.is_socket(ignored) ? std::filesystem::perms::others_all
+                                                     : std::filesystem::perms::others_read |
+                                                           std::filesystem::perms::others_exec;
+        std::filesystem::permissions(entry.path(), others, std::filesystem::perm_options::add,
+                                     ignored);
+      }
+    }
+    as_user = {"/usr/bin/setpriv", "--reuid=" + std::to_string(nobody->pw_uid),
+               "--regid=" + std::to_string(nobody->pw_gid), "--clear-groups"};
+  } else {
+    ASSERT_EQ(::chmod(node.c_str(), 0), 0);
+  }
+  std::vector<std::string> argv = as_user;
+  for (const char* arg : {FLASHWRIGHT_CLI_PATH, "--json", "usb", "update", "--device", "0",
+                          "--firmware", "Gate", "--firmware-dir"}) {
+    argv.push_back(arg);
+  }
+  argv.push_back(firmware_dir_);
+  std::vector<std::string> environment = testbed_->ChildEnvironment();
+  environment.push_back("HOME=" + dir_.path());
+  const test::ProgramResult run = test::RunProgram(UsbTestbed::WrapChild(argv), environment, 120);
+  EXPECT_EQ(run.exit_status, 3) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.err, "No USB devices found. Check USB and power cables or install "
+                                "driver.\nCause: permission denied on USB device Cyusb-0 at 1-2 "
+                                "(errno 13). Remedy: the udev rule "))
+      << run.err;
+  EXPECT_TRUE(Contains(run.out, "\"reason\":\"permission-denied\"")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "\"errno\":13")) << run.out;
+  EXPECT_EQ(device.Eeprom(), old_eeprom_);
+  EXPECT_EQ(device.Counters().control_requests, 0u);
 }
 
 TEST_F(CliUsbLibusbTest, WithNoMatchingDeviceTheListIsEmptyAndNotAnError) {

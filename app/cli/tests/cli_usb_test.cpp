@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -171,6 +175,17 @@ class CliUsbTest : public ::testing::Test {
     return test::RunProgramWithInput(argv, input, environment, 60);
   }
 
+  // Starts flashwright-cli-usbsim with `args` and leaves it running, its output read as it comes.
+  std::unique_ptr<test::RunningProgram> Start(const std::vector<std::string>& args) {
+    WriteDescription();
+    std::vector<std::string> argv{FLASHWRIGHT_CLI_USBSIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto program = std::make_unique<test::RunningProgram>();
+    EXPECT_TRUE(program->Start(argv, {"FLASHWRIGHT_USBSIM=" + dir_.Join("devices.txt"),
+                                      "HOME=" + dir_.path()}));
+    return program;
+  }
+
   std::vector<std::string> UpdateArgs(const std::string& name,
                                       std::vector<std::string> extra = {}) const {
     std::vector<std::string> args{"usb", "update", "--device", "0", "--firmware", name,
@@ -228,6 +243,67 @@ TEST_F(CliUsbTest, ListsEveryDeviceWithNameIdsFirstByteAndProductString) {
   EXPECT_EQ(events[2]["status"], 0);
 }
 
+TEST_F(CliUsbTest, ABusPathPicksTheSameDeviceAfterAnotherOneHasGone) {
+  SimDevice first;
+  first.settings = {"bus-path 1-2"};
+  AddDevice(first);
+  SimDevice second;
+  second.index = 1;
+  second.product = "Orvane Folio Systems Gate 2.0.0.0";
+  second.settings = {"bus-path 1-3.2"};
+  AddDevice(second);
+
+  // The list shows where each device is plugged in.
+  const test::ProgramResult list = Run({"usb", "list"});
+  ASSERT_EQ(list.exit_status, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 2u) << list.out;
+  EXPECT_EQ(lines[0].rfind("Cyusb-0 at 1-2  04B4:8613", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("Cyusb-1 at 1-3.2  04B4:8613", 0), 0u) << lines[1];
+  const std::vector<nlohmann::json> listed = JsonLines(Run({"--json", "usb", "list"}).out);
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[1]["bus_path"], "1-3.2");
+
+  // By its bus path the second device is written, and only it.
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  const test::ProgramResult update = Run({"usb", "update", "--device", "1-3.2", "--firmware",
+                                          "Gate", "--firmware-dir", firmware_dir_});
+  ASSERT_EQ(update.exit_status, 0) << update.out << update.err;
+  EXPECT_TRUE(Contains(update.out, WithName(kUpdated, "Cyusb-1"))) << update.out;
+  ExpectImageWritten(image, 1);
+  ExpectUntouched(0);
+
+  // The first device goes: the second is device 0 now, and the bus path still finds it.
+  devices_[0].settings.push_back("unplugged");
+  const test::ProgramResult info = Run({"--json", "usb", "info", "--device", "1-3.2"});
+  ASSERT_EQ(info.exit_status, 0) << info.out << info.err;
+  const nlohmann::json outcome = JsonLines(info.out).back();
+  EXPECT_EQ(outcome["device"], 0);
+  EXPECT_EQ(outcome["name"], "Cyusb-0");
+  EXPECT_EQ(outcome["bus_path"], "1-3.2");
+  EXPECT_EQ(outcome["product"], "Orvane Folio Systems Gate 2.0.0.0");
+  const test::ProgramResult shown = Run({"usb", "info", "--device", "1-3.2"});
+  EXPECT_TRUE(Contains(shown.out, "Device: Cyusb-0\nBus path: 1-3.2\n")) << shown.out;
+  const std::string backup = dir_.Join("backup.bin");
+  const test::ProgramResult saved =
+      Run({"usb", "backup", "--device", "1-3.2", "--output", backup});
+  ASSERT_EQ(saved.exit_status, 0) << saved.out << saved.err;
+  EXPECT_EQ(ReadBytes(backup), Eeprom(1));
+  // Its old index leads nowhere now, and neither does the first device's bus path.
+  EXPECT_EQ(Run({"usb", "info", "--device", "1"}).exit_status, 3);
+  const test::ProgramResult gone = Run({"--json", "usb", "info", "--device", "1-2"});
+  EXPECT_EQ(gone.exit_status, 3) << gone.err;
+  EXPECT_TRUE(Contains(gone.err, "No USB device at 1-2.")) << gone.err;
+  const nlohmann::json nowhere = JsonLines(gone.out).back();
+  EXPECT_EQ(nowhere["bus_path"], "1-2");
+  EXPECT_EQ(nowhere["reason"], "no-device");
+
+  // Neither an index nor a bus path: a usage error.
+  const test::ProgramResult bad = Run({"usb", "info", "--device", "1-3."});
+  EXPECT_EQ(bad.exit_status, 2);
+  EXPECT_TRUE(Contains(bad.err, "bus path such as 1-3.2")) << bad.err;
+}
+
 TEST_F(CliUsbTest, ListNamesDevicesOfTheLegacyDriverEzusb) {
   SimDevice legacy;
   legacy.driver = "legacy";
@@ -281,6 +357,72 @@ TEST_F(CliUsbTest, InfoShowsTheDeviceInformationWithTheDriverVersion) {
   EXPECT_FALSE(outcome.contains("driver_revision")) << outcome.dump();
 }
 
+TEST_F(CliUsbTest, VeryVerboseTracesEveryDriverRequestAndOnlyThen) {
+  AddDevice(SimDevice{});
+  const test::ProgramResult quiet = Run({"usb", "info", "--device", "0"});
+  ASSERT_EQ(quiet.exit_status, 0) << quiet.err;
+  EXPECT_FALSE(Contains(quiet.err, "wire ")) << quiet.err;
+
+  const test::ProgramResult traced = Run({"-vv", "usb", "info", "--device", "0"});
+  ASSERT_EQ(traced.exit_status, 0) << traced.err;
+  EXPECT_EQ(traced.out, quiet.out);
+  std::vector<std::string> requests;
+  for (const std::string& line : Lines(traced.err)) {
+    if (!Contains(line, " ms usb ")) continue;
+    const std::size_t code = line.find("code ");
+    ASSERT_NE(code, std::string::npos) << line;
+    requests.push_back(line.substr(code));
+  }
+  ASSERT_FALSE(requests.empty()) << traced.err;
+  // The driver version: no setup bytes, 4 bytes asked and moved.
+  bool driver_version = false;
+  // The product string: a control transfer whose setup packet asks for string descriptor 2.
+  bool product_string = false;
+  for (const std::string& request : requests) {
+    driver_version = driver_version || request.find("code 0x00220000 setup - asked 4 moved 4 "
+                                                    "result 0") != std::string::npos;
+    product_string = product_string || (request.rfind("code 0x00220020 setup 80 06 02 03", 0) == 0 &&
+                                        Contains(request, "result 0"));
+  }
+  EXPECT_TRUE(driver_version) << traced.err;
+  EXPECT_TRUE(product_string) << traced.err;
+
+  // -v shows only the requests that failed: none here.
+  const test::ProgramResult verbose = Run({"-v", "usb", "info", "--device", "0"});
+  ASSERT_EQ(verbose.exit_status, 0) << verbose.err;
+  EXPECT_FALSE(Contains(verbose.err, " ms usb ")) << verbose.err;
+}
+
+TEST_F(CliUsbTest, SkipIfCurrentWritesNothingToADeviceThatRunsTheImage) {
+  // The rule compares the whole product string with the image's product text (the text after
+  // the image's marker).
+  SimDevice device;
+  device.product = "Gate 1.2.3.5";
+  AddDevice(device);
+  const std::vector<std::uint8_t> image = WriteImage("Gate_1235");
+  const test::ProgramResult skipped = Run(UpdateArgs("Gate_1235", {"--json", "--skip-if-current"}));
+  ASSERT_EQ(skipped.exit_status, 0) << skipped.err;
+  ExpectUntouched();
+  const nlohmann::json outcome = JsonLines(skipped.out).back();
+  EXPECT_EQ(outcome["text"], "Firmware on Cyusb-0 already updated.");
+  EXPECT_EQ(outcome["skipped"], true);
+  EXPECT_EQ(outcome["kind"], "success");
+
+  // Without the option the image is written as always.
+  const test::ProgramResult written = Run(UpdateArgs("Gate_1235"));
+  ASSERT_EQ(written.exit_status, 0) << written.err;
+  ExpectImageWritten(image);
+}
+
+TEST_F(CliUsbTest, SkipIfCurrentUpdatesADeviceWithAnotherProductString) {
+  AddDevice(SimDevice{});  // Gate 1.2.3.4
+  const std::vector<std::uint8_t> image = WriteImage("Gate_1235");
+  const test::ProgramResult run = Run(UpdateArgs("Gate_1235", {"--json", "--skip-if-current"}));
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  ExpectImageWritten(image);
+  EXPECT_FALSE(JsonLines(run.out).back().contains("skipped"));
+}
+
 TEST_F(CliUsbTest, ADeviceThatIsNotThereEndsWithStatus3) {
   AddDevice({});
   const test::ProgramResult info = Run({"usb", "info", "--device", "4"});
@@ -293,6 +435,76 @@ TEST_F(CliUsbTest, ADeviceThatIsNotThereEndsWithStatus3) {
   const test::ProgramResult none = Run({"usb", "info", "--device", "0"});
   EXPECT_EQ(none.exit_status, 3);
   EXPECT_TRUE(Contains(none.err, "No USB devices found.")) << none.err;
+}
+
+TEST_F(CliUsbTest, ADeviceTheUserMayNotOpenGetsTheLineThatNamesTheUdevRule) {
+  SimDevice device;
+  device.settings = {"refuse-open", "bus-path 1-4"};
+  AddDevice(device);
+  WriteImage("Gate");
+  const std::string cause =
+      std::string("Cause: permission denied on USB device Cyusb-0 at 1-4 (errno 13). Remedy: the "
+                  "udev rule ") +
+      FLASHWRIGHT_USB_UDEV_RULE + " grants access to the user logged in at the machine";
+  // The rule named is the one the package installs.
+  const std::string rule = FLASHWRIGHT_USB_UDEV_RULE;
+  EXPECT_TRUE(std::filesystem::exists(std::string(FLASHWRIGHT_SOURCE_DIR "/platform/posix/udev/") +
+                                      rule.substr(rule.rfind('/') + 1)))
+      << rule;
+
+  // The design's message, then the cause and the remedy; nothing is written.
+  const test::ProgramResult update = Run(UpdateArgs("Gate"));
+  EXPECT_EQ(update.exit_status, 3) << update.out << update.err;
+  EXPECT_TRUE(Contains(update.err, "No USB devices found. Check USB and power cables or install "
+                                   "driver.\n" + cause))
+      << update.err;
+  EXPECT_TRUE(Contains(update.err, "sudo udevadm control --reload")) << update.err;
+  ExpectUntouched();
+  EXPECT_EQ(Counters()["opens"], 0u);
+
+  // By its bus path the same, with the reason in the JSON outcome.
+  const test::ProgramResult json = Run({"--json", "usb", "update", "--device", "1-4", "--firmware",
+                                        "Gate", "--firmware-dir", firmware_dir_});
+  EXPECT_EQ(json.exit_status, 3) << json.out << json.err;
+  const nlohmann::json outcome = JsonLines(json.out).back();
+  EXPECT_EQ(outcome["errno"], EACCES);
+  EXPECT_EQ(outcome["reason"], "permission-denied");
+  EXPECT_TRUE(Contains(outcome["text"].get<std::string>(), cause)) << outcome.dump();
+  ExpectUntouched();
+
+  // The list is no failure, but it says why the device is missing.
+  const test::ProgramResult list = Run({"--json", "usb", "list"});
+  EXPECT_EQ(list.exit_status, 0) << list.err;
+  const nlohmann::json listed = JsonLines(list.out).back();
+  EXPECT_EQ(listed["devices"], 0);
+  EXPECT_EQ(listed["reason"], "permission-denied");
+  EXPECT_TRUE(Contains(listed["text"].get<std::string>(), cause)) << listed.dump();
+}
+
+TEST_F(CliUsbTest, ADeviceThatRefusesBehindAnOpenOneIsNamedAsTheReason) {
+  AddDevice({});
+  SimDevice refusing;
+  refusing.index = 1;
+  refusing.settings = {"refuse-open"};
+  AddDevice(refusing);
+  // The list ends at the device that refuses: the first one is listed, the second one named.
+  const test::ProgramResult list = Run({"usb", "list"});
+  EXPECT_EQ(list.exit_status, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 2u) << list.out;
+  EXPECT_EQ(lines[0].rfind("Cyusb-0 at 1-1  04B4:8613", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("Cause: permission denied on USB device Cyusb-1 at 1-2 (errno 13).", 0),
+            0u)
+      << lines[1];
+  const test::ProgramResult info = Run({"usb", "info", "--device", "1"});
+  EXPECT_EQ(info.exit_status, 3);
+  EXPECT_TRUE(Contains(info.err, "No USB device 1. Run flashwright-cli usb list.\nCause: "
+                                 "permission denied on USB device Cyusb-1 at 1-2"))
+      << info.err;
+  // A device that opens says nothing of the kind.
+  const test::ProgramResult fine = Run({"--json", "usb", "info", "--device", "0"});
+  EXPECT_EQ(fine.exit_status, 0) << fine.err;
+  EXPECT_FALSE(JsonLines(fine.out).back().contains("reason")) << fine.out;
 }
 
 // ---- usb update
@@ -313,6 +525,98 @@ TEST_F(CliUsbTest, UpdateWritesTheImageReadsItBackAndReportsSuccess) {
   EXPECT_EQ(Counters()["eeprom_writes"], 33u);
   // The read-back came after the writes: more vendor requests than write requests.
   EXPECT_GT(Counters()["vendor_requests"], 33u + 1u);
+}
+
+// ---- waiting for the device (--wait)
+
+TEST_F(CliUsbTest, AnUpdateWaitsForTheDeviceToAppearAndAfterwardsToBeAttachedAgain) {
+  // The device is attached while its cable file exists: 2 seconds after the start, and again
+  // after the detach that the success message asks for. Back, it runs the new firmware.
+  const std::string cable = dir_.Join("cable");
+  SimDevice device;
+  device.settings = {"attached-while " + cable,
+                     "reattached-product Orvane Folio Systems Gate 1.2.3.5"};
+  AddDevice(device);
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  std::thread plug([&cable] {
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    test::WriteFile(cable, "");
+  });
+  const auto started = std::chrono::steady_clock::now();
+  auto program = Start(UpdateArgs("Gate", {"--json", "--wait=20"}));
+  std::vector<nlohmann::json> events;
+  std::string line;
+  bool reattached = false;
+  while (program->ReadLine(line, 60000)) {
+    events.push_back(nlohmann::json::parse(line));
+    const std::string text = events.back().value("text", "");
+    if (!reattached && Contains(text, "to be detached and attached again")) {
+      // The user detaches the device and attaches it again.
+      std::filesystem::remove(cable);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      test::WriteFile(cable, "");
+      reattached = true;
+    }
+  }
+  const test::ProgramResult run = program->Wait(60);
+  plug.join();
+  ASSERT_EQ(run.exit_status, 0) << run.out << run.err;
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  ExpectImageWritten(image);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.front()["event"], "message");
+  EXPECT_EQ(events.front()["text"], "Waiting up to 20 seconds for USB device 0 to appear...");
+  EXPECT_TRUE(reattached) << run.out;
+  const nlohmann::json& outcome = events.back();
+  EXPECT_EQ(outcome["event"], "outcome");
+  EXPECT_EQ(outcome["version_after"], "Orvane Folio Systems Gate 1.2.3.5");
+  EXPECT_EQ(outcome["verified"], true);
+  EXPECT_EQ(outcome["text"], WithName(kUpdated, "Cyusb-0") +
+                                 "\nProduct string after the update: Orvane Folio Systems Gate "
+                                 "1.2.3.5");
+}
+
+TEST_F(CliUsbTest, ADeviceThatNeverAppearsEndsTheWaitWithStatus4AndNothingWritten) {
+  SimDevice device;
+  device.settings = {"attached-while " + dir_.Join("cable"), "bus-path 1-3.2"};
+  AddDevice(device);
+  WriteImage("Gate");
+  const test::ProgramResult run = Run(UpdateArgs("Gate", {"--wait=1"}));
+  EXPECT_EQ(run.exit_status, 4) << run.out << run.err;
+  EXPECT_TRUE(Contains(run.out, "Waiting up to 1 seconds for USB device 0 to appear...")) << run.out;
+  EXPECT_TRUE(Contains(run.err, "USB device 0 did not appear within 1 seconds. Nothing was written."))
+      << run.err;
+  ExpectUntouched();
+  EXPECT_EQ(Counters()["opens"], 0u);
+
+  // By bus path the same; JSON names the place, the time waited and the reason.
+  const test::ProgramResult json = Run({"--json", "usb", "update", "--device", "1-3.2", "--wait=1",
+                                        "--firmware", "Gate", "--firmware-dir", firmware_dir_});
+  EXPECT_EQ(json.exit_status, 4) << json.out << json.err;
+  const nlohmann::json outcome = JsonLines(json.out).back();
+  EXPECT_EQ(outcome["bus_path"], "1-3.2");
+  EXPECT_EQ(outcome["waited"], 1);
+  EXPECT_EQ(outcome["reason"], "timeout");
+  EXPECT_EQ(outcome["text"], "USB device 1-3.2 did not appear within 1 seconds. Nothing was written.");
+  ExpectUntouched();
+}
+
+TEST_F(CliUsbTest, ADeviceThatIsNotAttachedAgainAfterTheUpdateEndsOnTheTimeOut) {
+  AddDevice({});
+  const std::vector<std::uint8_t> image = WriteImage("Gate");
+  const test::ProgramResult run = Run(UpdateArgs("Gate", {"--json", "--wait=1"}));
+  EXPECT_EQ(run.exit_status, 4) << run.out << run.err;
+  // The update itself went through; only the device's return was not seen.
+  ExpectImageWritten(image);
+  EXPECT_TRUE(Contains(run.err, WithName(kUpdated, "Cyusb-0"))) << run.err;
+  EXPECT_TRUE(Contains(run.err, "Cyusb-0 at 1-1 was not attached again within 1 seconds after "
+                                "the update."))
+      << run.err;
+  const nlohmann::json outcome = JsonLines(run.out).back();
+  EXPECT_EQ(outcome["reason"], "timeout");
+  EXPECT_EQ(outcome["verified"], true);
+  EXPECT_EQ(outcome["bytes_written"], 1000);
+  EXPECT_FALSE(outcome.contains("version_after")) << outcome.dump();
 }
 
 TEST_F(CliUsbTest, UpdateOnTheLegacyDriverWithJsonEvents) {
