@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/shell_texts.h"
-#include "app/string_table.h"
+#include "shell/shell_texts.h"
+#include "shell/string_table.h"
 
 namespace flashwright {
 

@@ -3,12 +3,12 @@
 #include <cstdlib>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
 #include "app/main_frame.h"
-#include "app/shell_texts.h"
-#include "app/string_table.h"
+#include "shell/shell_texts.h"
+#include "shell/string_table.h"
 #include "windowing/message_box.h"
 #include "windowing/modal_dialog.h"
 #include "discovery/find_reader.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.h"
-#include "app/shell_services.h"
+#include "shell/run_options.h"
+#include "shell/shell_services.h"
 #include "windowing/command_state.h"
 #include "windowing/form_view.h"
 

@@ -8,12 +8,12 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "app/kindler_app.h"
 #include "app/kindler_doc.h"
 #include "app/menu_resources.h"
-#include "app/shell_texts.h"
-#include "app/string_table.h"
+#include "shell/shell_texts.h"
+#include "shell/string_table.h"
 #include "app/test_hooks.h"
 #include "windowing/device_change.h"
 #include "windowing/key_state.h"

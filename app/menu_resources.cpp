@@ -4,8 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/command_ids.h"
-#include "app/shell_texts.h"
+#include "shell/command_ids.h"
+#include "shell/shell_texts.h"
 
 namespace flashwright {
 

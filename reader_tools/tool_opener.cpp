@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "reader_link/reader_info.h"
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/diagnostics_dlog.h"

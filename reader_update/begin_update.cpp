@@ -1,6 +1,6 @@
 #include "reader_update/begin_update.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/find_reader.h"
 #include "platform/port_map.h"
 #include "platform/text_case.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/view_texts.h"
 

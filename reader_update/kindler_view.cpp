@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
+#include "shell/command_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "windowing/message_box.h"
 #include "windowing/message_pane.h"
 #include "windowing/qt_post_target.h"

@@ -1,5 +1,5 @@
 // "Copy Firmware To Memory Card..." of the reader update view.
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "windowing/folder_browser.h"
 #include "windowing/message_box.h"
 #include "reader_update/firmware_copy.h"

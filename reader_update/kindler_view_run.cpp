@@ -4,9 +4,9 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
+#include "shell/command_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "windowing/key_state.h"
 #include "windowing/message_box.h"
 #include "windowing/qt_post_target.h"

@@ -1,6 +1,6 @@
 #include "reader_update/outcome_text.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/commands.h"
 
 namespace flashwright {

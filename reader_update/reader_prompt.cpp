@@ -1,6 +1,6 @@
 #include "reader_update/reader_prompt.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 
 namespace flashwright {
 

@@ -9,9 +9,9 @@
 #include <QShortcut>
 #include <QTextEdit>
 
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
+#include "shell/command_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "platform/clock.h"
 #include "platform/installed_program_folder.h"
 #include "usb_update/usb_device_info.h"

@@ -5,9 +5,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
+#include "shell/command_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"

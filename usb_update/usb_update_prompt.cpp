@@ -1,6 +1,6 @@
 #include "usb_update/usb_update_prompt.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/text_case.h"
 
 namespace flashwright {

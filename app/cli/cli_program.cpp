@@ -21,7 +21,7 @@
 #include "app/cli/update_command.h"
 #include "app/cli/usb_commands.h"
 #include "platform/console.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_tools/tool_entry.h"
 #include "reader_update/firmware_folder.h"
 #include "usb_update/usb_image.h"

@@ -8,7 +8,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/tool_session.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_tools/tag_reads.h"
 
 namespace flashwright::cli {

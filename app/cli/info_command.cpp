@@ -4,7 +4,7 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_info.h"

@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/tool_session.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_tools/portal_afi.h"
 #include "reader_tools/power_level.h"
 #include "reader_tools/security_method.h"

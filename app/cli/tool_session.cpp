@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/reader_choice.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "reader_link/reader_info.h"
 #include "reader_update/tool_reader.h"

@@ -9,7 +9,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/reader_choice.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/reader_info.h"
 #include "reader_update/download_engine.h"
 #include "reader_update/firmware_source.h"

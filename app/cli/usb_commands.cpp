@@ -15,7 +15,7 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/posted_messages.h"
 #include "usb_update/usb_compatibility.h"
 #include "usb_update/usb_device.h"

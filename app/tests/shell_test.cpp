@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
 #include "tools/app_harness/app_harness.h"

@@ -8,7 +8,7 @@
 #include <QtTest>
 #include <chrono>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/diagnostics_dlog.h"
 #include "reader_tools/portal_afi_default.h"

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "reader_update/firmware_copy.h"
 

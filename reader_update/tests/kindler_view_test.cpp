@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "reader_update/kindler_view.h"
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/posted_messages.h"
 #include "reader_link/transport.h"
 #include "reader_update/begin_update.h"

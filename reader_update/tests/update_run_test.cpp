@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "windowing/qt_post_target.h"
 #include "reader_update/download_engine.h"

@@ -11,7 +11,7 @@
 #include <QAction>
 #include <filesystem>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_compatibility.h"

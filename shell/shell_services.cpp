@@ -1,4 +1,4 @@
-#include "app/shell_services.h"
+#include "shell/shell_services.h"
 
 namespace flashwright {
 

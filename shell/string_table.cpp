@@ -1,4 +1,4 @@
-#include "app/string_table.h"
+#include "shell/string_table.h"
 
 #include <cstdarg>
 #include <cstdio>
