@@ -1,6 +1,12 @@
 # The windowing layer: the framework services the views and dialogs use (message boxes, modal
 # dialogs, timers, key state, posted records, device-change notices), on Qt Widgets. It sits
 # below the subsystems and knows none of them.
+# The mingw-w64 build draws the windows with Win32's own controls (windowing/win32/).
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/win32/win32_backend.cmake)
+  return()
+endif()
+
 if(FLASHWRIGHT_GUI)
   add_library(fw_windowing STATIC
     device_change.cpp
