@@ -20,7 +20,7 @@ packages=(
   clang libclang-rt-14-dev
   binutils srecord
   xvfb xauth
-  g++-mingw-w64-i686-posix googletest wine wine32:i386 nsis
+  g++-mingw-w64-i686-posix googletest wine wine32:i386 fonts-wine nsis
   dpkg-dev file lintian desktop-file-utils appstream man-db librsvg2-bin
 )
 

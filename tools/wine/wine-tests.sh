@@ -16,11 +16,13 @@ work=$(mktemp -d /tmp/flashwright-wine.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sims=()
 failures=0
+xvfb_pid=""
 cleanup() {
   local pid
   for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${sims[@]}"; do wait "$pid" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
 }
 trap cleanup EXIT
@@ -61,10 +63,23 @@ stop_sim() { # stop_sim <pid>: SIGTERM, then wait (the simulator writes its --he
   wait "$1" 2>/dev/null || true
 }
 
-echo "== Wine prefix"
+echo "== Wine prefix on a virtual display"
 mkdir -p "$WINEPREFIX" "$work/ports"
+# The windows need a display from the first Wine process on; -noreset keeps it when the last
+# client goes. Without a window manager Wine draws the captions itself (Managed=N).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+tries=0
+until [ -s "$work/display" ]; do
+  tries=$((tries + 1))
+  [ $tries -lt 100 ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+  sleep 0.05
+done
+export DISPLAY=":$(cat "$work/display")"
 wineserver -p >"$work/wineserver.log" 2>&1
 wineboot -i >"$work/wineboot.log" 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
 # Only the simulators are COM ports (Wine maps the first serial ports of the machine).
 rm -f "$WINEPREFIX"/dosdevices/com*
 
@@ -78,6 +93,11 @@ srec_cat -generate 0 8 -repeat-data 0x00 0xF0 0x0C 0xEF 0x00 0xF0 0x40 0x00 \
 same_image() { # same_image <hex file> <hex file>: the same bytes at the same addresses
   srec_cmp "$1" -intel "$2" -intel >/dev/null 2>&1
 }
+
+echo "== the Win32 windowing backend"
+wine_run "$work/window.txt" "$win_build/tools/wine/wine_window_test.exe"
+if [ $status -eq 0 ]; then pass "wine_window_test ($(grep -c '^\[       OK' "$work/window.txt") cases)"
+else cat "$work/window.txt"; fail "wine_window_test"; fi
 
 echo "== reader link under Wine (COM3 reader, COM4 silent reader, COM7 missing)"
 start_sim 3
