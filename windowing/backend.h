@@ -7,6 +7,7 @@
 
 #include "windowing/form.h"
 #include "windowing/frame_window.h"
+#include "windowing/message_box.h"
 #include "windowing/resource_templates.h"
 #include "windowing/window_ref.h"
 
@@ -28,5 +29,9 @@ int RunModalLoop(Form& dialog);
 void EndModalLoop(Form& dialog, int result);
 
 std::unique_ptr<FrameWindow> CreateFrameWindow(FrameEvents& events);
+
+// Shows the box modally and returns the button pressed. MessageBox (message_box.h) calls it
+// once its test handler and the check for a box already open have had their say.
+int ShowMessageBox(const MessageBoxRequest& request);
 
 }  // namespace flashwright::ui
