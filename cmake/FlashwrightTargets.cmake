@@ -85,6 +85,24 @@ function(fw_add_qtest name)
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
+# fw_add_ui_test(NAME SOURCES src... LIBS lib...)
+# A GoogleTest executable that makes windows: its main starts the windowing system first (on
+# Qt's offscreen platform unless another is named), so the cases run against the real backend.
+function(fw_add_ui_test name)
+  if(NOT FLASHWRIGHT_GUI)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gmock fw_ui_test_main
+                        ${T_LIBS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
 # fw_add_fuzzer(NAME SOURCES src... LIBS lib... [RUNS n])
 # A libFuzzer target, run by CTest for a bounded number of iterations.
 function(fw_add_fuzzer name)

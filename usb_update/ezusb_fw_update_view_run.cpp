@@ -1,11 +1,7 @@
 // The update run of the USB update view: Begin Update with its confirmation, and the progress
 // and completion messages of the update worker.
-#include <QComboBox>
-#include <QEvent>
-#include <QProgressBar>
-#include <QPushButton>
-
 #include "shell/command_ids.h"
+#include "shell/control_ids.h"
 #include "shell/shell_services.h"
 #include "shell/string_table.h"
 #include "usb_update/ezusb_fw_update_view.h"
@@ -15,7 +11,6 @@
 #include "usb_update/usb_update_texts.h"
 #include "windowing/key_state.h"
 #include "windowing/message_box.h"
-#include "windowing/qt_post_target.h"
 
 namespace flashwright {
 
@@ -29,18 +24,18 @@ void CEZUSBFWUpdateView::BeginUpdate() {
                     ? FormatString(IDS_SELECT_FIRMWARE,
                                    advanced_ ? "" : LoadString(IDS_ADVANCED_VIEW_SUFFIX))
                     : FormatString(IDS_NO_FIRMWARE_FILES, state.firmware_folder.c_str()),
-                UsbMessageKind::kError, false);
+                ui::PaneKind::kError, false);
     return;
   }
   const bool control_key = ui::IsControlKeyDown();
   const std::int32_t device = SelectedDevice();
   if (device < 0) {
-    ShowMessage(LoadString(IDS_USB_NO_DEVICES), UsbMessageKind::kError, false);
+    ShowMessage(LoadString(IDS_USB_NO_DEVICES), ui::PaneKind::kError, false);
     return;
   }
 
   const UsbQuestionFunction ask = [this](UsbQuestion, const std::string& text) {
-    return ui::MessageBox(this, text, LoadString(IDS_APP_TITLE),
+    return ui::MessageBox(FrameWindow(), text, LoadString(IDS_APP_TITLE),
                           ui::kButtonsYesNo | ui::kIconError | ui::kDefaultButton2) ==
            ui::kAnswerYes;
   };
@@ -48,29 +43,29 @@ void CEZUSBFWUpdateView::BeginUpdate() {
       ConfirmUsbUpdate(device_, image_name, control_key, shell->UsbMarkers(), ask);
 
   if (control_key) {
-    ShowMessage(UsbCheckReportText(confirmation, device_), UsbMessageKind::kNeutral, false);
+    ShowMessage(UsbCheckReportText(confirmation, device_), ui::PaneKind::kNeutral, false);
     return;
   }
   if (!confirmation.ok) {
-    ShowMessage(UsbNotCompatibleText(confirmation.reason), UsbMessageKind::kError, false);
+    ShowMessage(UsbNotCompatibleText(confirmation.reason), ui::PaneKind::kError, false);
     return;
   }
   const std::string device_name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
   if (!advanced_ && IsAlreadyUpdated(device_, confirmation.image)) {
     ShowMessage(FormatString(IDS_USB_ALREADY_UPDATED, device_name.c_str()),
-                UsbMessageKind::kSuccess, false);
+                ui::PaneKind::kSuccess, false);
     return;
   }
 
   EnableControls(false);
   shell->SetBusy(true);
   UnregisterDeviceNotice();
-  ShowMessage(LoadString(IDS_UPDATE_IN_PROGRESS), UsbMessageKind::kNeutral, true);
+  ShowMessage(LoadString(IDS_UPDATE_IN_PROGRESS), ui::PaneKind::kNeutral, true);
   ShowProgress(0, std::string());
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
 
   auto request = std::make_unique<UsbUpdateRequest>();
-  request->target = post_target_->handle();
+  request->target = form().PostTarget();
   request->device_index = static_cast<std::uint16_t>(device);
   request->image_name = image_name;
   run_active_ = true;
@@ -81,22 +76,21 @@ void CEZUSBFWUpdateView::BeginUpdate() {
 }
 
 void CEZUSBFWUpdateView::EnableControls(bool enabled) {
-  begin_button_->setEnabled(enabled);
-  device_list_->setEnabled(enabled);
-  firmware_list_->setEnabled(enabled);
-  refresh_button_->setEnabled(enabled);
+  ui::Form& controls = form();
+  for (int id : {kIdcUsbBeginUpdate, kIdcUsbDeviceList, kIdcUsbFirmwareList, kIdcUsbRefresh})
+    controls.Enable(id, enabled);
 }
 
 void CEZUSBFWUpdateView::OnVerifyProgress(std::unique_ptr<UsbProgress> progress) {
   ShowProgress(0, UsbVerifyStatusText(*progress));
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
 }
 
 void CEZUSBFWUpdateView::OnProgramProgress(std::unique_ptr<UsbProgress> progress) {
   const int percent =
       progress->done == 0 ? 0 : UsbProgramPercent(progress->done, progress->total);
   ShowProgress(percent, UsbProgramStatusText(*progress));
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
   if (Shell() != nullptr) {
     Shell()->SetTitleProgress(kCmdUsbDevice, static_cast<std::int16_t>(percent));
   }
@@ -104,15 +98,15 @@ void CEZUSBFWUpdateView::OnProgramProgress(std::unique_ptr<UsbProgress> progress
 
 void CEZUSBFWUpdateView::OnUpdateComplete(std::unique_ptr<UsbUpdateResult> result) {
   HideProgress();
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
   ShellServices* shell = Shell();
   if (shell != nullptr) shell->SetTitleProgress(kCmdUsbDevice, -1);
 
   const UsbOutcome outcome = ComposeUsbOutcome(*result, UsbFirmwareFolder());
   if (outcome.success) {
-    ShowMessage(outcome.text, UsbMessageKind::kSuccess, false);
+    ShowMessage(outcome.text, ui::PaneKind::kSuccess, false);
   } else {
-    ShowMessage(outcome.text, UsbMessageKind::kError, true);
+    ShowMessage(outcome.text, ui::PaneKind::kError, true);
   }
   // The device notification is off during the update, so a device that went meanwhile (the
   // likeliest cause of a failure) would stay listed.
@@ -131,30 +125,24 @@ void CEZUSBFWUpdateView::OnUpdateComplete(std::unique_ptr<UsbUpdateResult> resul
     // read again now, and the outcome stays in the message area.
     change_during_run_ = false;
     ListDevicesAgain();
-    begin_button_->setEnabled(ComposeUsbPrompt(PromptState()).ready);
+    form().Enable(kIdcUsbBeginUpdate, ComposeUsbPrompt(PromptState()).ready);
   }
 }
 
-TargetHandle CEZUSBFWUpdateView::PostTargetHandle() const { return post_target_->handle(); }
+TargetHandle CEZUSBFWUpdateView::PostTargetHandle() const { return form().PostTarget(); }
 
-bool CEZUSBFWUpdateView::event(QEvent* event) {
-  ui::PostedRecordEvent* posted = ui::PostedRecordEvent::From(event);
-  if (posted == nullptr) return ui::FormView::event(event);
-
-  const MessageId message = posted->message();
+void CEZUSBFWUpdateView::OnPosted(MessageId message, std::unique_ptr<PostedRecord> record) {
   // A record of an unexpected kind, or one that comes when no update of this view runs, is
   // freed here rather than misread.
-  if (!run_active_) {
-    posted->TakeRecord();
-  } else if (message == UsbUpdateCompleteMessage()) {
-    if (auto result = TakeRecord<UsbUpdateResult>(posted->TakeRecord())) {
+  if (!run_active_) return;
+  if (message == UsbUpdateCompleteMessage()) {
+    if (auto result = TakeRecord<UsbUpdateResult>(std::move(record))) {
       OnUpdateComplete(std::move(result));
     }
-  } else if (auto progress = TakeRecord<UsbProgress>(posted->TakeRecord())) {
+  } else if (auto progress = TakeRecord<UsbProgress>(std::move(record))) {
     if (message == UsbVerifyProgressMessage()) OnVerifyProgress(std::move(progress));
     else if (message == UsbProgramProgressMessage()) OnProgramProgress(std::move(progress));
   }
-  return true;
 }
 
 }  // namespace flashwright

@@ -1,5 +1,5 @@
 # What a front end says before a USB update (no Qt: the windowed program and the command line
-# share it), and the USB update view (Qt).
+# share it), and the USB update view on the windowing layer.
 add_library(fw_usb_update_prompt STATIC usb_update_prompt.cpp)
 target_link_libraries(fw_usb_update_prompt PUBLIC fw_usb_image fw_string_table)
 
@@ -11,8 +11,7 @@ endif()
 if(FLASHWRIGHT_GUI)
   add_library(fw_usb_update_view STATIC
     ezusb_fw_update_view.cpp
-    ezusb_fw_update_view_run.cpp
-    usb_update_form.cpp)
+    ezusb_fw_update_view_run.cpp)
   target_link_libraries(fw_usb_update_view PUBLIC fw_shell_services fw_windowing fw_usb_update
                         fw_usb_device_info fw_usb_update_prompt fw_platform_files
                         fw_string_table)

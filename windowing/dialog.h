@@ -34,6 +34,8 @@ class Dialog : public FormEvents {
 
   int TemplateId() const { return template_id_; }
   bool IsOpen() const { return form_ != nullptr; }
+  // EndDialog has run: the dialog is closing, and its window goes when the modal call returns.
+  bool Ended() const { return ending_; }
   // The dialog's controls; only while it is open.
   Form& form() const { return *form_; }
 

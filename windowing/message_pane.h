@@ -18,4 +18,7 @@ inline constexpr Rgb kPaneErrorBackground{192, 0, 0};
 inline constexpr Rgb kPaneSuccessBackground{0, 192, 0};
 inline constexpr Rgb kPaneTextColour{0, 0, 0};
 
+// The system's button face colour: the neutral pane's background.
+Rgb ButtonFaceColour();
+
 }  // namespace flashwright::ui

@@ -76,7 +76,7 @@ int UsageError(EventOutput& output, const std::string& command, const std::strin
     JsonObject object;
     object["event"] = "outcome";
     object["status"] = static_cast<int>(kExitUsage);
-    object["kind"] = KindName(MessageKind::Error);
+    object["kind"] = KindName(ui::PaneKind::kError);
     object["text"] = ConsoleText(text);
     // Written as the outcome event, without a second copy on stderr.
     std::fputs((object.dump() + "\n").c_str(), stdout);

@@ -28,11 +28,11 @@ std::string ConsoleText(const std::string& text) {
   return result;
 }
 
-const char* KindName(MessageKind kind) {
+const char* KindName(ui::PaneKind kind) {
   switch (kind) {
-    case MessageKind::Error: return "error";
-    case MessageKind::Success: return "success";
-    case MessageKind::Information: break;
+    case ui::PaneKind::kError: return "error";
+    case ui::PaneKind::kSuccess: return "success";
+    case ui::PaneKind::kNeutral: break;
   }
   return "information";
 }
@@ -80,7 +80,7 @@ void EventOutput::WriteLine(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void EventOutput::Message(MessageKind kind, const std::string& text) {
+void EventOutput::Message(ui::PaneKind kind, const std::string& text) {
   if (json()) {
     JsonObject object;
     object["event"] = "message";
@@ -89,7 +89,7 @@ void EventOutput::Message(MessageKind kind, const std::string& text) {
     WriteJson(object);
     return;
   }
-  WriteLine(kind == MessageKind::Error ? err_ : out_, text);
+  WriteLine(kind == ui::PaneKind::kError ? err_ : out_, text);
 }
 
 void EventOutput::Event(const char* name, const JsonObject& fields, const std::string& text) {
@@ -154,7 +154,7 @@ void EventOutput::Progress(const ProgressReport& report) {
 
 void EventOutput::Notice(const std::string& text) { WriteLine(err_, text); }
 
-int EventOutput::Outcome(int exit_status, MessageKind kind, const std::string& text,
+int EventOutput::Outcome(int exit_status, ui::PaneKind kind, const std::string& text,
                          const JsonObject& fields) {
   const bool success = exit_status == 0;
   if (text.empty()) {

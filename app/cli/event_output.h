@@ -45,7 +45,7 @@ class EventOutput {
   bool json() const { return mode_ == OutputMode::Json; }
 
   // A message of the system: a line on stdout, or a "message" event.
-  void Message(MessageKind kind, const std::string& text);
+  void Message(ui::PaneKind kind, const std::string& text);
   // An event with fields of its own: `text` on stdout, or {"event": name, fields...}.
   void Event(const char* name, const JsonObject& fields, const std::string& text);
   void Progress(const ProgressReport& report);
@@ -54,7 +54,7 @@ class EventOutput {
   // The last word of a command. A success goes to stdout (in text mode), anything else to
   // stderr in every mode; in JSON mode an "outcome" event with the exit status and `fields`
   // follows. An empty text writes no line. Returns `exit_status`.
-  int Outcome(int exit_status, MessageKind kind, const std::string& text,
+  int Outcome(int exit_status, ui::PaneKind kind, const std::string& text,
               const JsonObject& fields = JsonObject::object());
   // Asks a yes/no question on the terminal and reads the answer from stdin. False for
   // anything but y or yes, and at the end of the input.
@@ -75,7 +75,7 @@ class EventOutput {
 // "\r\n" as "\n", for the console.
 std::string ConsoleText(const std::string& text);
 // "information", "error" or "success".
-const char* KindName(MessageKind kind);
+const char* KindName(ui::PaneKind kind);
 // The bar line a terminal shows: "[####----]  40% <status>", cut to `columns` - 1 characters.
 std::string RenderProgressBar(int position, const std::string& status, int columns);
 

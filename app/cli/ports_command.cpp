@@ -56,7 +56,7 @@ int RunPorts(EventOutput& output) {
                    OrDash(record.hardware_id).c_str(), OrDash(record.friendly_name).c_str());
     output.Event("port", fields, text);
   }
-  if (listed == 0 && !output.json()) output.Message(MessageKind::Information, texts::kNoPorts);
+  if (listed == 0 && !output.json()) output.Message(ui::PaneKind::kNeutral, texts::kNoPorts);
 
   const VersionLimits limits;
   const ReaderDiscovery found = DiscoverReader(limits);
@@ -71,7 +71,7 @@ int RunPorts(EventOutput& output) {
   fields["source"] = found.source;
   output.Event("discovery", fields,
                std::string(texts::kAutoDetectLabel) + DiscoveryReport(found, limits));
-  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 }
 
 }  // namespace flashwright::cli

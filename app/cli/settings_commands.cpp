@@ -22,13 +22,13 @@ int Failed(EventOutput& output, const ToolPortState& state, ToolResult result,
            const char* refusal_sentence = nullptr) {
   JsonObject fields = ToolFields(state);
   fields["result"] = result;
-  return output.Outcome(kExitFailed, MessageKind::Error,
+  return output.Outcome(kExitFailed, ui::PaneKind::kError,
                         ToolStatusText(result, refusal_sentence), fields);
 }
 
 int Done(EventOutput& output, const char* event, JsonObject fields, const std::string& text) {
   output.Event(event, fields, text);
-  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 }
 
 }  // namespace

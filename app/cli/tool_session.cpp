@@ -17,7 +17,7 @@ int StartToolSession(int port, EventOutput& output, ToolPortState* state) {
   if (!chosen.found) {
     JsonObject fields;
     fields["port"] = chosen.reader.port;
-    return output.Outcome(kExitNoReader, MessageKind::Error, chosen.failure, fields);
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError, chosen.failure, fields);
   }
   const RunReader& choice = chosen.reader;
   state->SetPort(choice.port);

@@ -171,13 +171,13 @@ int RunCheckOnly(const UpdateRequest& request, const RunReader& choice, EventOut
   if (job.result != 0) {
     const UpdateOutcome outcome =
         ComposeUpdateOutcome(job, request.firmware_folder, kViewSuffix, choice.bootloader);
-    return output.Outcome(kExitFailed, MessageKind::Error, outcome.text, JobFields(job));
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, outcome.text, JobFields(job));
   }
   const std::string text =
       request.recover
           ? FormatText(texts::kCheckPassedRecover, job.base_name.c_str())
           : FormatText(texts::kCheckPassed, job.base_name.c_str(), choice.port);
-  return output.Outcome(kExitSuccess, MessageKind::Success, text, JobFields(job));
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, text, JobFields(job));
 }
 
 int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
@@ -185,7 +185,7 @@ int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
   RunPump pump(output, watcher);
   const MessageFields fields{request.firmware_folder, kViewSuffix};
   for (;;) {
-    output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
+    output.Message(ui::PaneKind::kNeutral, LoadString(IDS_UPDATE_IN_PROGRESS));
     pump.ResetBar();
     job->target = pump.handle();
     std::unique_ptr<UpdateJob> done;
@@ -194,7 +194,7 @@ int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
       StartUpdateWorker(std::move(job));
       done = TakeRecord<UpdateJob>(pump.WaitFor(UpdateCompleteMessage()));
     }
-    if (!done) return output.Outcome(kExitFailed, MessageKind::Error,
+    if (!done) return output.Outcome(kExitFailed, ui::PaneKind::kError,
                                      LoadString(IDS_UPDATE_ERROR));
     RunCompletion completion = CompleteUpdateRun(
         *done, fields, choice.bootloader, request.reset_selection,
@@ -241,11 +241,11 @@ int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* 
     if (started.reason == RefusalReason::Version) {
       JsonObject fields = ReaderFields(started.reader);
       fields["gate"] = started.verdict;
-      return output.Outcome(kExitFailed, MessageKind::Error, started.text, fields);
+      return output.Outcome(kExitFailed, ui::PaneKind::kError, started.text, fields);
     }
     JsonObject fields;
     fields["port"] = started.reader.port;
-    return output.Outcome(kExitNoReader, MessageKind::Error, started.text, fields);
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError, started.text, fields);
   }
   if (request.check_only) return RunCheckOnly(request, started.reader, output, watcher);
   return RunUpdateJobs(request, std::move(started.job), started.reader, output, watcher);

@@ -55,7 +55,8 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
 // The device the command names, or an exit status with its text told.
 int CheckDevice(int device, EventOutput& output) {
   if (device < 0 || device >= kUsbIndexLimit) {
-    return output.Outcome(kExitUsage, MessageKind::Error, FormatText(texts::kUsbBadIndex, device));
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
+                          FormatText(texts::kUsbBadIndex, device));
   }
   const std::vector<std::uint16_t> present = ListUsbDevices();
   if (std::find(present.begin(), present.end(), device) != present.end()) return kExitSuccess;
@@ -63,7 +64,7 @@ int CheckDevice(int device, EventOutput& output) {
   fields["device"] = device;
   const std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
                                            : FormatText(texts::kUsbNoSuchDevice, device);
-  return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
+  return output.Outcome(kExitNoReader, ui::PaneKind::kError, text, fields);
 }
 
 // One piece of the command line's own EEPROM reads. Stored data may begin DE AD like any
@@ -192,7 +193,7 @@ int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& i
   if (read != 0) {
     fields["verify_error"] = read;
     fields["verify_offset"] = failed_at;
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbVerifyReadError,
                                      static_cast<unsigned long>(failed_at),
                                      static_cast<long>(read)),
@@ -203,14 +204,14 @@ int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& i
     const auto offset = static_cast<unsigned long>(differ.first - image.begin());
     fields["verify_offset"] = offset;
     return output.Outcome(
-        kExitFailed, MessageKind::Error,
+        kExitFailed, ui::PaneKind::kError,
         FormatText(texts::kUsbVerifyMismatch, offset, offset,
                    static_cast<unsigned>(*differ.second), image_name.c_str(),
                    static_cast<unsigned>(*differ.first)),
         fields);
   }
   fields["verified"] = true;
-  output.Message(MessageKind::Information,
+  output.Message(ui::PaneKind::kNeutral,
                  FormatText(texts::kUsbVerified, static_cast<unsigned long>(image.size()),
                             device_name.c_str(), image_name.c_str()));
   return kExitSuccess;
@@ -233,10 +234,10 @@ int RunUsbList(EventOutput& output) {
   }
   if (devices.empty()) {
     // No device is an answer, not a failure.
-    return output.Outcome(kExitSuccess, MessageKind::Information, LoadString(IDS_USB_NO_DEVICES),
+    return output.Outcome(kExitSuccess, ui::PaneKind::kNeutral, LoadString(IDS_USB_NO_DEVICES),
                           outcome);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, "", outcome);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "", outcome);
 }
 
 int RunUsbInfo(int device, EventOutput& output) {
@@ -245,7 +246,7 @@ int RunUsbInfo(int device, EventOutput& output) {
   JsonObject fields = DeviceFields(device, reading);
   fields["text"] = ConsoleText(reading.text);
   if (reading.result != 0) {
-    return output.Outcome(kExitFailed, MessageKind::Error, reading.text, fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, reading.text, fields);
   }
   const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
   std::string text = FormatText(texts::kUsbInfoDevice, name.c_str());
@@ -260,24 +261,24 @@ int RunUsbInfo(int device, EventOutput& output) {
                                   reading.driver_build);
     if (reading.has_revision) fields["driver_revision"] = reading.driver_revision;
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, text, fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, text, fields);
 }
 
 int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                  SignalWatcher* watcher) {
   if (!SetUsbFirmwareFolder(arguments.firmware_folder)) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_NO_FIRMWARE_FILES, arguments.firmware_folder.c_str()));
   }
   const std::string folder = UsbFirmwareFolder();
   const std::vector<std::string> images = ListUsbImages(folder);
   if (images.empty()) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_NO_FIRMWARE_FILES, folder.c_str()));
   }
   const std::string image = FindUsbImage(images, arguments.firmware);
   if (image.empty()) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_FIRMWARE_FILE_NOT_FOUND, arguments.firmware.c_str(),
                                        folder.c_str()));
   }
@@ -295,7 +296,7 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                           static_cast<unsigned>(reading.info.first_byte), reading.text.c_str()));
   if (reading.info.product_string.empty()) {
     // A device whose product string cannot be read is not updated (the view refuses it too).
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatString(IDS_USB_UNKNOWN_DEVICE, device_name.c_str()),
                           device_fields);
   }
@@ -328,41 +329,41 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   check_fields["image_product_id"] = Hex4(confirmation.image.product_id);
   check_fields["image_product"] = confirmation.image.product_text;
   if (refused_for_json) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatText(texts::kUsbQuestionRefused, ConsoleText(unanswered).c_str()),
                           check_fields);
   }
   if (!confirmation.ok) {
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           UsbNotCompatibleText(confirmation.reason), check_fields);
   }
   if (arguments.check_only) {
-    return output.Outcome(kExitSuccess, MessageKind::Success,
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess,
                           FormatText(texts::kUsbCheckPassed, image.c_str(), device_name.c_str()),
                           check_fields);
   }
 
-  output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
+  output.Message(ui::PaneKind::kNeutral, LoadString(IDS_UPDATE_IN_PROGRESS));
   const std::unique_ptr<UsbUpdateResult> result =
       RunWorker(arguments.device, image, output, watcher);
   const UsbOutcome outcome = ComposeUsbOutcome(*result, folder);
   JsonObject fields = ResultFields(*result);
   if (!outcome.success) {
-    return output.Outcome(kExitFailed, MessageKind::Error, outcome.text, fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, outcome.text, fields);
   }
   if (arguments.verify) {
     const int verified = VerifyWrittenImage(arguments, image, device_name, output, fields);
     if (verified != kExitSuccess) return verified;
     fields["verified"] = true;
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, outcome.text, fields);
 }
 
 int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& output) {
   namespace fs = std::filesystem;
   std::error_code error;
   if (!force && fs::exists(file, error)) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupExists, file.c_str()));
   }
   if (const int status = CheckDevice(device, output); status != kExitSuccess) return status;
@@ -382,7 +383,7 @@ int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& o
   if (read != 0) {
     fields["error"] = read;
     fields["offset"] = failed_at;
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupReadError, name.c_str(),
                                      static_cast<unsigned long>(failed_at),
                                      static_cast<long>(read)),
@@ -405,12 +406,12 @@ int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& o
   if (!written) {
     const std::string why = error ? error.message() : std::strerror(errno);
     fs::remove(temporary, error);
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupWriteError, file.c_str(), why.c_str()),
                           fields);
   }
   fields["bytes"] = kEepromSize;
-  return output.Outcome(kExitSuccess, MessageKind::Success,
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess,
                         FormatText(texts::kUsbBackupDone, static_cast<unsigned long>(kEepromSize),
                                    name.c_str(), file.c_str()),
                         fields);

@@ -11,7 +11,7 @@ constexpr const char* kUsbUnavailable =
     "the USB devices' drivers. Use the Linux build for USB devices.";
 
 int Unavailable(EventOutput& output) {
-  return output.Outcome(kExitUsage, MessageKind::Error, kUsbUnavailable);
+  return output.Outcome(kExitUsage, ui::PaneKind::kError, kUsbUnavailable);
 }
 
 }  // namespace

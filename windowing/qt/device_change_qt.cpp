@@ -1,8 +1,10 @@
-#include "windowing/device_change.h"
+#include "windowing/qt/device_change_qt.h"
 
 #include <QCoreApplication>
 
-#include "windowing/registered_message.h"
+#include "windowing/device_change.h"
+#include "windowing/qt/native_window_qt.h"
+#include "windowing/qt/registered_message_qt.h"
 
 namespace flashwright::ui {
 
@@ -14,15 +16,13 @@ QEvent::Type DeviceChangeEvent::EventType() {
   return type;
 }
 
-void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data) {
-  QCoreApplication::postEvent(frame, new DeviceChangeEvent(event_type, data));
-}
-
-std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(QObject* frame) {
-  if (frame == nullptr) return nullptr;
+std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(WindowRef frame) {
+  QWidget* window = ToWidget(frame);
+  if (window == nullptr) return nullptr;
   // Posting is safe from the source's thread; the frame outlives the registration.
-  return platform::CurrentUsbHotplugSource().Register(
-      [frame] { PostDeviceChange(frame, kDeviceNodesChanged, 0); });
+  return platform::CurrentUsbHotplugSource().Register([window] {
+    QCoreApplication::postEvent(window, new DeviceChangeEvent(kDeviceNodesChanged, 0));
+  });
 }
 
 }  // namespace flashwright::ui

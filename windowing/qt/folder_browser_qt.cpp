@@ -1,4 +1,5 @@
 #include "windowing/folder_browser.h"
+#include "windowing/qt/native_window_qt.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -12,12 +13,12 @@ FolderBrowserHandler& Handler() {
 }
 }  // namespace
 
-FolderChoice BrowseForFolder(QWidget* owner, const std::string& title, std::string* path) {
+FolderChoice BrowseForFolder(WindowRef owner, const std::string& title, std::string* path) {
   path->clear();
   if (Handler()) return Handler()({owner, title}, path);
 
   const QString chosen = QFileDialog::getExistingDirectory(
-      owner, QString::fromStdString(title), QDir::rootPath(), QFileDialog::ShowDirsOnly);
+      ToWidget(owner), QString::fromStdString(title), QDir::rootPath(), QFileDialog::ShowDirsOnly);
   if (chosen.isNull()) return FolderChoice::kCancelled;
   if (chosen.isEmpty()) return FolderChoice::kNoPath;
   *path = QDir::toNativeSeparators(chosen).toStdString();

@@ -1,4 +1,5 @@
-#include "windowing/message_box.h"
+#include "windowing/backend.h"
+#include "windowing/qt/native_window_qt.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,11 +8,6 @@
 namespace flashwright::ui {
 
 namespace {
-MessageBoxHandler& Handler() {
-  static MessageBoxHandler handler;
-  return handler;
-}
-
 QMessageBox::Icon IconOf(unsigned style) {
   switch (style & kIconMask) {
     case kIconError: return QMessageBox::Critical;
@@ -23,27 +19,15 @@ QMessageBox::Icon IconOf(unsigned style) {
 }
 }  // namespace
 
-std::string ToWidgetLineBreaks(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out.push_back(text[i]);
-  }
-  return out;
-}
-
-int MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
-               unsigned style) {
-  if (Handler()) return Handler()({owner, text, caption, style});
-
-  QMessageBox box(IconOf(style), QString::fromStdString(caption),
-                  QString::fromStdString(ToWidgetLineBreaks(text)), QMessageBox::NoButton,
+int ShowMessageBox(const MessageBoxRequest& request) {
+  QWidget* owner = ToWidget(request.owner);
+  QMessageBox box(IconOf(request.style), QString::fromStdString(request.caption),
+                  ToWidgetText(request.text), QMessageBox::NoButton,
                   owner ? owner : QApplication::activeWindow());
-  if ((style & kButtonMask) == kButtonsYesNo) {
+  if ((request.style & kButtonMask) == kButtonsYesNo) {
     QPushButton* yes = box.addButton(QMessageBox::Yes);
     QPushButton* no = box.addButton(QMessageBox::No);
-    box.setDefaultButton((style & kDefaultButtonMask) == kDefaultButton2 ? no : yes);
+    box.setDefaultButton((request.style & kDefaultButtonMask) == kDefaultButton2 ? no : yes);
     // A Yes/No box has no cancel: closing it is not an answer the caller can take for Yes.
     box.setEscapeButton(no);
     box.exec();
@@ -54,6 +38,5 @@ int MessageBox(QWidget* owner, const std::string& text, const std::string& capti
   return kAnswerOk;
 }
 
-void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }
 
 }  // namespace flashwright::ui

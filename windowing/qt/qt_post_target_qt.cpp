@@ -1,10 +1,10 @@
-#include "windowing/qt_post_target.h"
+#include "windowing/qt/qt_post_target.h"
 
 #include <QCoreApplication>
 #include <mutex>
 #include <set>
 
-#include "windowing/registered_message.h"
+#include "windowing/qt/registered_message_qt.h"
 
 namespace flashwright::ui {
 

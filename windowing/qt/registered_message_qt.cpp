@@ -1,4 +1,4 @@
-#include "windowing/registered_message.h"
+#include "windowing/qt/registered_message_qt.h"
 
 #include <map>
 #include <mutex>

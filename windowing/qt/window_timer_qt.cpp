@@ -1,4 +1,4 @@
-#include "windowing/window_timer.h"
+#include "windowing/qt/window_timer_qt.h"
 
 #include <QTimerEvent>
 
