@@ -13,7 +13,7 @@ add_library(fw_reader_tools STATIC
   transmit_mode.cpp)
 target_link_libraries(fw_reader_tools PUBLIC fw_options fw_reader_link)
 
-if(FLASHWRIGHT_GUI)
+if(FW_WINDOWED)
   add_library(fw_reader_tools_ui STATIC
     chute_security_method.cpp
     diagnostics_dlog.cpp

@@ -7,7 +7,7 @@ add_library(fw_reader_view_state STATIC reader_view_state.cpp)
 target_link_libraries(fw_reader_view_state PUBLIC fw_options)
 set_target_properties(fw_firmware_copy fw_reader_view_state PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 
-if(FLASHWRIGHT_GUI)
+if(FW_WINDOWED)
   add_library(fw_reader_update_view STATIC
     kindler_view.cpp
     kindler_view_copy.cpp
