@@ -515,5 +515,26 @@ TEST_F(WindowTest, FirstPaintIsReportedOnceAfterTheWindowIsDrawn) {
   EXPECT_EQ(calls, 1);
 }
 
+// The program's own resources are linked into this test as into the program.
+TEST(ProgramResources, TheModuleHasTheIconTheManifestAndTheBuildsVersion) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  EXPECT_NE(LoadIconA(module, MAKEINTRESOURCEA(128)), nullptr);
+  const auto resource_text = [&](LPCSTR name, LPCSTR type) {
+    HRSRC found = FindResourceA(module, name, type);
+    if (found == nullptr) return std::string();
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(bytes, SizeofResource(module, found));
+  };
+  const std::string manifest = resource_text(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+  // The version block holds its texts in UTF-16.
+  const std::string version = resource_text(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));
+  std::string wide;
+  for (char c : std::string(FW_PROJECT_VERSION)) wide += std::string{c, '\0'};
+  EXPECT_NE(version.find(wide), std::string::npos);
+}
+
 }  // namespace
 }  // namespace flashwright::ui
