@@ -229,6 +229,30 @@ check "installed files" test -f "$WINEPREFIX/drive_c/Flashwright/flashwright-cli
   -a -f "$WINEPREFIX/drive_c/Flashwright/firmware/Reader_4_242_1.hex"
 expected=$(printf '1:0\r\n2:0\r\n3:No device!\r\n4:NA\r\n5:0\r\n')
 check "no USB reader: pushes 0, 0, No device!, NA, 0" test "$(cat "$log")" = "$expected"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Flashwright/Flashwright.lnk"
+check "Start-menu shortcut" test -f "$shortcut"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashwright'
+wine_run "$work/uninstall-entry.txt" reg query "$uninstall_key" /reg:32
+version=$(sed -n 's/^project(flashwright VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+entry_has() { grep -Eq "^ +$1 +REG_[A-Z_]+ +$2\$" "$work/uninstall-entry.txt"; }
+check "uninstall entry: name, version $version, publisher, uninstall command, size" \
+  eval 'entry_has DisplayName Flashwright && entry_has DisplayVersion "$version" &&
+        entry_has Publisher "Flashwright developers" &&
+        entry_has UninstallString "\"C:\\\\Flashwright\\\\uninstall.exe\"" &&
+        entry_has EstimatedSize "0x[0-9a-f]+"'
+# A technician's own image in the folder survives the uninstaller; the shipped one does not.
+installed=$WINEPREFIX/drive_c/Flashwright
+echo ":00000001FF" >"$installed/firmware/Technician_9_1_1.hex"
+wine_run "$work/uninstall.txt" 'C:\Flashwright\uninstall.exe' /S
+# The uninstaller runs from a copy of itself and returns at once.
+for _ in $(seq 120); do [ -e "$installed/uninstall.exe" ] || break; sleep 0.25; done
+check "silent uninstall removes the programs, the plug-in and the shipped image" \
+  test ! -e "$installed/flashwright-cli.exe" -a ! -e "$installed/readerprobe.dll" \
+  -a ! -e "$installed/uninstall.exe" -a ! -e "$installed/firmware/Reader_4_242_1.hex"
+check "and leaves the technician's image" test -f "$installed/firmware/Technician_9_1_1.hex"
+check "the shortcut is gone" test ! -e "$shortcut"
+wine_run "$work/uninstall-entry-after.txt" reg query "$uninstall_key" /reg:32
+check "the uninstall entry is gone (status $status)" test $status -ne 0
 
 makensis -V2 -DBUILD_DIR="$win_build" -DPLUGIN_DIR="$win_build/tools/wine/fake_setup" \
   -DFIRMWARE_DIR="$firmware" -DUSB_FIRMWARE_DIR="$work/usb_fw" \
