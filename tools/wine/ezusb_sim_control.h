@@ -49,7 +49,7 @@ typedef struct EzusbSimProfile {
 
 enum EzusbSimFaultKind {
   EZUSB_SIM_FAULT_NONE = 0,
-  /* EEPROM write request number a (counted from 1 from now) and the b - 1 after it fail with
+  /* EEPROM write request number a (counted from 1 since the reset) and the b - 1 after it fail with
    * system error code `code`; nothing of them is stored. */
   EZUSB_SIM_FAULT_FAIL_WRITES = 1,
   /* The next a vendor requests move one byte less than asked and say they succeeded. */
@@ -73,6 +73,9 @@ typedef struct EzusbSimFault {
   uint32_t a;
   uint32_t b;
   uint32_t code;
+  /* Short, stall and never: when not 0, they wait for EEPROM write request number
+   * from_write (counted from 1 since the reset) and then take write requests only. */
+  uint32_t from_write;
 } EzusbSimFault;
 
 typedef struct EzusbSimCounters {

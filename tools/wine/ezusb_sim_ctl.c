@@ -7,8 +7,9 @@
  *                                  realtime, cyversion)
  *   load FILE                      the EEPROM from address 0 takes the file's bytes
  *   save FILE                      the whole EEPROM into the file
- *   fault KIND [A [B [CODE]]]      kinds: fail-writes, short, stall, dead, never, unplug-after,
- *                                  write-protect (see ezusb_sim_control.h)
+ *   fault KIND [A [B [CODE]]] [@N] kinds: fail-writes, short, stall, dead, never, unplug-after,
+ *                                  write-protect; @N: from EEPROM write N on (see
+ *                                  ezusb_sim_control.h)
  *   legacy MASK                    which "\\.\Ezusb-<n>" exist (bit n)
  *   plugged 0|1                    unplug or replug the device
  *   counters FILE                  the device's counters, one "name value" a line
@@ -144,7 +145,7 @@ static int Save(const char* path) {
 static int Fault(int argc, char** argv, int* at) {
   static const char* kinds[] = {"none", "fail-writes", "short", "stall", "dead",
                                 "never", "unplug-after", "write-protect"};
-  EzusbSimFault fault = {0, 0, 0, 0};
+  EzusbSimFault fault = {0, 0, 0, 0, 0};
   uint32_t* fields[3] = {&fault.a, &fault.b, &fault.code};
   int i;
   if (*at >= argc) return 0;
@@ -159,6 +160,7 @@ static int Fault(int argc, char** argv, int* at) {
   for (i = 0; i < 3 && *at < argc && argv[*at][0] >= '0' && argv[*at][0] <= '9'; ++i) {
     *fields[i] = (uint32_t)strtoul(argv[(*at)++], NULL, 0);
   }
+  if (*at < argc && argv[*at][0] == '@') fault.from_write = (uint32_t)strtoul(argv[(*at)++] + 1, NULL, 0);
   return Request(EZUSB_SIM_SET_FAULT, &fault, sizeof fault, NULL, 0, NULL, "fault");
 }
 
@@ -167,7 +169,7 @@ static int Counters(const char* path) {
   DWORD returned = 0;
   FILE* file;
   if (!Request(EZUSB_SIM_GET_COUNTERS, NULL, 0, &c, sizeof c, &returned, "counters")) return 0;
-  file = fopen(path, "w");
+  file = fopen(path, "wb");
   if (file == NULL) return Fail(path);
   fprintf(file,
           "vendor_requests %u\neeprom_writes %u\neeprom_bytes_written %u\n"

@@ -15,7 +15,7 @@
  * identity, its EEPROM and the faults it shows (see ezusb_sim_control.h).
  *
  * Wine runs dispatch routines on one thread of its device host; completions of pending
- * requests come from timer DPCs. */
+ * requests come from the driver's own completion thread. */
 #include <ntddk.h>
 
 #include "ezusb_sim_control.h"
@@ -72,13 +72,18 @@ typedef struct Answer {
   LONGLONG cost;     /* modelled time, 100 ns units */
 } Answer;
 
-/* A CyUSB request whose completion waits for the device's modelled time. */
-typedef struct DelayedCompletion {
-  KTIMER timer;
-  KDPC dpc;
-  PIRP irp;
-  LONGLONG ready;
-} DelayedCompletion;
+/* CyUSB requests whose completion waits for the device's modelled time, completed in order
+ * by the driver's completion thread. */
+#define COMPLETION_QUEUE 64
+static struct {
+  PIRP irp[COMPLETION_QUEUE];
+  LONGLONG ready[COMPLETION_QUEUE];
+  ULONG head, count;
+  KSPIN_LOCK lock;
+  KEVENT wake;
+  BOOLEAN running;
+  BOOLEAN stop;
+} completions;
 
 static struct {
   UCHAR eeprom[EEPROM_SIZE];
@@ -87,6 +92,7 @@ static struct {
   BOOLEAN plugged;
   ULONG fail_from, fail_to, fail_code, write_number;
   ULONG short_left, stall_left, never_left, legacy_limit_ms;
+  ULONG short_from, stall_from, never_from; /* 0: any request; else from that write on */
   BOOLEAN dead_marker;
   BOOLEAN unplug_armed;
   ULONG unplug_limit, written_since_armed;
@@ -183,6 +189,11 @@ static ULONG StringDescriptor(UCHAR index, UCHAR* out) {
 
 static void Unplug(void);
 
+/* Whether a fault that waits for write number `from` (0: for nothing) applies to this request. */
+static BOOLEAN Due(ULONG from, BOOLEAN write, ULONG write_number) {
+  return from == 0 || (write && write_number >= from);
+}
+
 static Answer EepromRequest(UCHAR request_type, USHORT address, USHORT length, UCHAR* data) {
   Answer answer = {REPLY_DONE, 0, 0, 0};
   const BOOLEAN write = request_type == 0x40;
@@ -194,12 +205,12 @@ static Answer EepromRequest(UCHAR request_type, USHORT address, USHORT length, U
   }
   ++g.counters.vendor_requests;
   if (write) write_number = ++g.write_number;
-  if (g.never_left > 0) {
+  if (g.never_left > 0 && Due(g.never_from, write, write_number)) {
     --g.never_left;
     answer.reply = REPLY_NEVER;
     return answer;
   }
-  if (g.stall_left > 0) {
+  if (g.stall_left > 0 && Due(g.stall_from, write, write_number)) {
     --g.stall_left;
     answer.reply = REPLY_STALL;
     return answer;
@@ -215,7 +226,7 @@ static Answer EepromRequest(UCHAR request_type, USHORT address, USHORT length, U
     return answer;
   }
   answer.moved = length;
-  if (g.short_left > 0 && length > 0) {
+  if (g.short_left > 0 && length > 0 && Due(g.short_from, write, write_number)) {
     --g.short_left;
     answer.moved = length - 1u;
   }
@@ -323,6 +334,7 @@ static void ResetDevice(const EzusbSimProfile* profile) {
   }
   g.fail_from = g.fail_to = g.fail_code = g.write_number = 0;
   g.short_left = g.stall_left = g.never_left = 0;
+  g.short_from = g.stall_from = g.never_from = 0;
   g.legacy_limit_ms = 200;
   g.dead_marker = FALSE;
   g.unplug_armed = FALSE;
@@ -440,38 +452,53 @@ static void CancelAll(PFILE_OBJECT file) {
   for (i = 0; i < count; ++i) CompleteCancelled(taken[i]);
 }
 
-static VOID NTAPI DelayedDone(PKDPC dpc, PVOID context, PVOID arg1, PVOID arg2) {
-  DelayedCompletion* delayed = (DelayedCompletion*)context;
-  PIRP irp = delayed->irp;
-  (void)dpc;
-  (void)arg1;
-  (void)arg2;
-  WaitUntil(delayed->ready);
-  ExFreePool(delayed);
-  IoCompleteRequest(irp, IO_NO_INCREMENT);
+static VOID NTAPI CompletionThread(PVOID context) {
+  (void)context;
+  for (;;) {
+    KIRQL irql;
+    PIRP irp = NULL;
+    LONGLONG ready = 0;
+    KeAcquireSpinLock(&completions.lock, &irql);
+    if (completions.count > 0) {
+      irp = completions.irp[completions.head];
+      ready = completions.ready[completions.head];
+      completions.head = (completions.head + 1) % COMPLETION_QUEUE;
+      --completions.count;
+    }
+    KeReleaseSpinLock(&completions.lock, irql);
+    if (irp != NULL) {
+      WaitUntil(ready);
+      IoCompleteRequest(irp, IO_NO_INCREMENT);
+      continue;
+    }
+    if (completions.stop) break;
+    KeWaitForSingleObject(&completions.wake, Executive, KernelMode, FALSE, NULL);
+  }
+  PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
 /* Completes a CyUSB request (status and count already in its IoStatus) once the device has
- * answered, from a timer DPC: the caller sees it pending meanwhile. */
+ * answered, from the completion thread: the caller sees it pending meanwhile. */
 static NTSTATUS CompleteWhenReady(PIRP irp, LONGLONG ready) {
-  LARGE_INTEGER due;
-  DelayedCompletion* delayed =
-      (DelayedCompletion*)ExAllocatePoolWithTag(NonPagedPool, sizeof *delayed, 0x657A736Du /* "msze" */);
-  NTSTATUS status = irp->IoStatus.Status;
-  if (delayed == NULL) {
+  KIRQL irql;
+  BOOLEAN queued = FALSE;
+  IoMarkIrpPending(irp);
+  KeAcquireSpinLock(&completions.lock, &irql);
+  if (completions.running && completions.count < COMPLETION_QUEUE && !completions.stop) {
+    const ULONG at = (completions.head + completions.count) % COMPLETION_QUEUE;
+    completions.irp[at] = irp;
+    completions.ready[at] = ready;
+    ++completions.count;
+    queued = TRUE;
+  }
+  KeReleaseSpinLock(&completions.lock, irql);
+  if (!queued) {
+    /* No room: completed here, late but in order. */
     WaitUntil(ready);
     IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    return STATUS_PENDING;
   }
-  delayed->irp = irp;
-  delayed->ready = ready;
-  KeInitializeTimer(&delayed->timer);
-  KeInitializeDpc(&delayed->dpc, DelayedDone, delayed);
-  IoMarkIrpPending(irp);
-  /* Woken a millisecond early: the rest is spun in the DPC. */
-  due.QuadPart = ready - Now() - 10000;
-  due.QuadPart = due.QuadPart > 0 ? -due.QuadPart : -1;
-  KeSetTimer(&delayed->timer, due, &delayed->dpc);
+  KeSetEvent(&completions.wake, IO_NO_INCREMENT, FALSE);
   return STATUS_PENDING;
 }
 
@@ -694,16 +721,22 @@ static NTSTATUS SimControl(PIRP irp, PIO_STACK_LOCATION stack) {
       if (in_size < sizeof(EzusbSimFault)) return Complete(irp, STATUS_INVALID_PARAMETER, 0);
       switch (fault->kind) {
         case EZUSB_SIM_FAULT_FAIL_WRITES:
-          g.write_number = 0;
           g.fail_from = fault->a;
           g.fail_to = fault->a + fault->b;
           g.fail_code = fault->code;
           break;
-        case EZUSB_SIM_FAULT_SHORT: g.short_left = fault->a; break;
-        case EZUSB_SIM_FAULT_STALL: g.stall_left = fault->a; break;
+        case EZUSB_SIM_FAULT_SHORT:
+          g.short_left = fault->a;
+          g.short_from = fault->from_write;
+          break;
+        case EZUSB_SIM_FAULT_STALL:
+          g.stall_left = fault->a;
+          g.stall_from = fault->from_write;
+          break;
         case EZUSB_SIM_FAULT_DEAD: g.dead_marker = fault->a != 0; break;
         case EZUSB_SIM_FAULT_NEVER:
           g.never_left = fault->a;
+          g.never_from = fault->from_write;
           g.legacy_limit_ms = fault->b != 0 ? fault->b : 200;
           break;
         case EZUSB_SIM_FAULT_UNPLUG_AFTER:
@@ -888,6 +921,8 @@ static NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT device, PIRP irp) {
 static VOID NTAPI Unload(PDRIVER_OBJECT driver) {
   UNICODE_STRING link;
   (void)driver;
+  completions.stop = TRUE;
+  KeSetEvent(&completions.wake, IO_NO_INCREMENT, FALSE);
   CancelAll(NULL);
   SetLegacyDevices(0);
   RtlInitUnicodeString(&link, L"\\DosDevices\\EzusbSimControl");
@@ -899,8 +934,16 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry) {
   PDEVICE_OBJECT control;
   EzusbSimProfile profile;
   NTSTATUS status;
+  HANDLE thread;
   (void)registry;
   g.driver = driver;
+  KeInitializeSpinLock(&completions.lock);
+  KeInitializeEvent(&completions.wake, SynchronizationEvent, FALSE);
+  if (NT_SUCCESS(PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
+                                      CompletionThread, NULL))) {
+    completions.running = TRUE;
+    ZwClose(thread);
+  }
   DefaultProfile(&profile);
   ResetDevice(&profile);
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;

@@ -61,7 +61,7 @@ class SimControl {
     ASSERT_TRUE(Request(EZUSB_SIM_RESET, &profile, sizeof profile, nullptr, 0));
   }
   void Fault(std::uint32_t kind, std::uint32_t a, std::uint32_t b = 0, std::uint32_t code = 0) {
-    const EzusbSimFault fault{kind, a, b, code};
+    const EzusbSimFault fault{kind, a, b, code, 0};
     ASSERT_TRUE(Request(EZUSB_SIM_SET_FAULT, &fault, sizeof fault, nullptr, 0));
   }
   void Legacy(std::uint32_t mask) {
