@@ -20,11 +20,11 @@ endif()
 
 # The Windows build (mingw-w64, tests under Wine) makes what fw_windows depends on: the
 # deliverables, the test programs of the Windows side and every test program that needs none of
-# the Linux-only helpers below (pseudo-terminals, sysfs trees, simulated and emulated USB).
+# the Linux-only helpers below (pseudo-terminals, sysfs trees, USB emulated under umockdev).
 if(WIN32)
   add_custom_target(fw_windows ALL)
-  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_sim fw_usb_mockdev
-      fw_platform_usb fw_usb_device fw_usb_device_info fw_usb_update fw_app_test_harness)
+  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_mockdev
+      fw_app_test_harness)
   # Header-only libraries come from the host's packages; only their headers are used, from a
   # copy that holds nothing else of /usr/include.
   set(_fw_host_headers ${CMAKE_BINARY_DIR}/host-headers)
