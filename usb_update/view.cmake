@@ -18,6 +18,6 @@ if(FLASHWRIGHT_GUI)
 endif()
 
 if(FLASHWRIGHT_GUI AND TARGET fw_usb_sim)
-  fw_add_qtest(usb_update_view_test SOURCES tests/ezusb_fw_update_view_test.cpp
+  fw_add_ui_test(usb_update_view_test SOURCES tests/ezusb_fw_update_view_test.cpp
                LIBS fw_app_test_harness)
 endif()

@@ -48,6 +48,9 @@ class Form {
 
   virtual const DialogTemplate& Template() const = 0;
   virtual WindowRef Window() const = 0;
+  // A dialog's caption in place of the template's (a form view has none to show).
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual std::string Caption() const = 0;
   // True when the template has control `id`.
   bool HasControl(int id) const { return FindControlTemplate(Template(), id) != nullptr; }
 

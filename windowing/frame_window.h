@@ -63,6 +63,8 @@ class FrameWindow {
   // resized by the user) and, the first time, centres the frame on the desktop.
   virtual void FitClientArea(int width, int height, bool centre) = 0;
   virtual void Show() = 0;
+  // Shown and not closed (minimised counts as shown).
+  virtual bool IsShown() const = 0;
   // As the user's close box: OnCloseRequest decides.
   virtual void RequestClose() = 0;
 };

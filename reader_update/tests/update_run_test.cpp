@@ -11,8 +11,8 @@
 #include "reader_update/progress_position.h"
 #include "reader_update/update_workers.h"
 #include "shell/command_ids.h"
-#include "shell/shell_services.h"
 #include "tools/app_harness/app_harness.h"
+#include "tools/app_harness/watching_shell.h"
 #include "windowing/event_loop.h"
 
 using flashwright::test::AppHarness;
@@ -28,60 +28,11 @@ CKindlerView* ViewOf(AppHarness& harness) {
   return dynamic_cast<CKindlerView*>(harness.Frame().ActiveView());
 }
 
-// Stands between the views and the program's shell for its scope: passes everything on, and
-// notes the bar and status line of the reader view each time a programming note has moved the
-// title's percentage (the view sets bar and status first).
-class BarWatcher : public ShellServices {
+// The reader view's bar and status line at each programming note.
+class BarWatcher : public test::WatchingShell {
  public:
-  // Without `read_controls` only the percentages are noted (the reader view may be gone).
   explicit BarWatcher(AppHarness& harness, bool read_controls = true)
-      : harness_(harness), shell_(*Shell()), read_controls_(read_controls) {
-    SetShell(this);
-  }
-  ~BarWatcher() override { SetShell(&shell_); }
-
-  std::vector<int> positions;
-  std::vector<std::string> statuses;
-  // Every percentage given to the title for the reader, -1 when it goes.
-  std::vector<int> title_progress;
-
-  bool IsBusy() const override { return shell_.IsBusy(); }
-  void SetBusy(bool busy) override { shell_.SetBusy(busy); }
-  const RunOptions& Options() const override { return shell_.Options(); }
-  bool GetPortOption(std::int32_t* port) const override { return shell_.GetPortOption(port); }
-  bool GetReaderFirmwareOption(std::string* file) const override {
-    return shell_.GetReaderFirmwareOption(file);
-  }
-  bool GetTagTypeOption(std::uint8_t* tag_type) const override {
-    return shell_.GetTagTypeOption(tag_type);
-  }
-  bool GetUsbFirmwareOption(std::string* file) const override {
-    return shell_.GetUsbFirmwareOption(file);
-  }
-  const std::vector<std::string>& UsbMarkers() const override { return shell_.UsbMarkers(); }
-  int CheckReaderVersion(std::uint32_t version) const override {
-    return shell_.CheckReaderVersion(version);
-  }
-  void LoadMenuSet(int menu_id) override { shell_.LoadMenuSet(menu_id); }
-  int IsAdvanced(int command) override { return shell_.IsAdvanced(command); }
-  void SetAdvanced(int value, int command) override { shell_.SetAdvanced(value, command); }
-  void CheckMenuItem(int command_id, bool checked) override {
-    shell_.CheckMenuItem(command_id, checked);
-  }
-  void SetTitleCommand(int command) override { shell_.SetTitleCommand(command); }
-  void SetTitleProgress(int command, std::int16_t percentage) override {
-    shell_.SetTitleProgress(command, percentage);
-    if (command != kCmdRfidReader) return;
-    title_progress.push_back(percentage);
-    if (percentage < 0 || !read_controls_) return;
-    positions.push_back(harness_.ProgressPos(1003));
-    statuses.push_back(harness_.ControlText(1004));
-  }
-
- private:
-  AppHarness& harness_;
-  ShellServices& shell_;
-  bool read_controls_;
+      : WatchingShell(harness, kCmdRfidReader, read_controls ? 1003 : 0, 1004) {}
 };
 
 TEST(UpdateRunTest, ProgressPositions) {

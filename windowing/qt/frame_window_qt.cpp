@@ -142,6 +142,7 @@ class QtFrameWindow final : public QMainWindow, public FrameWindow {
   }
 
   void Show() override { show(); }
+  bool IsShown() const override { return isVisible(); }
   void RequestClose() override { close(); }
 
  protected:

@@ -186,6 +186,12 @@ void QtForm::Notify(int id, Notification notification) {
 
 WindowRef QtForm::Window() const { return RefOf(window_); }
 
+void QtForm::SetCaption(const std::string& caption) {
+  window_->setWindowTitle(QString::fromStdString(caption));
+}
+
+std::string QtForm::Caption() const { return window_->windowTitle().toStdString(); }
+
 QWidget* QtForm::Control(int id) const {
   auto found = controls_.find(id);
   if (found != controls_.end()) return found->second;

@@ -26,6 +26,8 @@ class QtForm final : public Form {
 
   const DialogTemplate& Template() const override { return dialog_; }
   WindowRef Window() const override;
+  void SetCaption(const std::string& caption) override;
+  std::string Caption() const override;
 
   void SetText(int id, const std::string& text) override;
   std::string Text(int id) const override;

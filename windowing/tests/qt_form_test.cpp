@@ -291,6 +291,9 @@ TEST_F(DialogTest, ModalLoopEndsThroughDoneEscapeOrTheCloseBox) {
       QWidget* window = ToWidget(dialog.form().Window());
       EXPECT_TRUE(window->isModal());
       EXPECT_EQ(window->windowTitle(), QString("Test Dialog"));
+      EXPECT_EQ(dialog.form().Caption(), "Test Dialog");
+      dialog.form().SetCaption("About Flashwright");
+      EXPECT_EQ(window->windowTitle(), QString("About Flashwright"));
       EXPECT_EQ(window->size(), QSize(220, 80));
       dialog.form().Click(kButton);
       dialog.form().Click(1);

@@ -122,10 +122,12 @@ TEST_F(QtFrameTest, CaptionSizeTitleMinimiseAndClose) {
   frame_->RequestClose();
   EXPECT_EQ(events_.close_requests, 1);
   EXPECT_TRUE(Window()->isVisible());
+  EXPECT_TRUE(frame_->IsShown());
   events_.allow_close = true;
   frame_->RequestClose();
   EXPECT_EQ(events_.close_requests, 2);
   EXPECT_FALSE(Window()->isVisible());
+  EXPECT_FALSE(frame_->IsShown());
 }
 
 // A hot-plug source that announces when the test says so.

@@ -1,6 +1,6 @@
 // The hooks through which scripts and benchmarks drive the windowed program from its
-// environment. Nothing else in the program reads these variables; without them the program
-// behaves as a user sees it.
+// environment, in the test builds only (flashwright-testbuild, flashwright-usbsim): the
+// shipped program reads none of these variables.
 //
 // FLASHWRIGHT_START_ADVANCED=1 counts as Ctrl held when the menu set is first chosen (Ctrl
 // cannot be held down for a program started under a virtual display).
@@ -15,23 +15,20 @@
 //                                      usb.png
 // Beside each picture <name>.png the text of the view's message pane is saved as <name>.txt.
 // The program's exit code is then 0 only when every picture was taken and none is blank.
+//
+// For the start-up benchmark: with FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT=1 the program prints
+// "first paint" on its standard output once its window has been painted, and quits.
 #pragma once
+
+#include "app/windowed_program.h"
 
 namespace flashwright {
 
-class CMainFrame;
-
-// FLASHWRIGHT_START_ADVANCED=1 is set.
-bool StartAdvancedRequested();
-
-// Installs the hook when the environment asks for it; true when it did.
-bool InstallScreenshotHook(CMainFrame* frame);
-
-// A test hook for the start-up benchmark: with FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT=1 the program
-// prints "first paint" on its standard output once its window has been painted, and quits.
-bool InstallFirstPaintHook(CMainFrame* frame);
-
-// The exit code the hook decided, or `code` when no hook runs.
-int ScreenshotHookExitCode(int code);
+class EnvironmentTestHooks : public WindowedProgramHooks {
+ public:
+  void BeforeStart(CKindlerApp& app) override;
+  void AfterStart(CKindlerApp& app) override;
+  int ExitCode(int code) override;
+};
 
 }  // namespace flashwright
