@@ -1,6 +1,8 @@
 # The windowed program: the application shell and the program itself,
-# with a sample firmware folder beside it in the build tree.
-if(FLASHWRIGHT_GUI)
+# with a sample firmware folder beside it in the build tree. The shell and the program's body are
+# built wherever a windowing backend is; the mingw-w64 build makes its own GUI-subsystem program
+# with the Windows resources (windows_program.cmake).
+if(FW_WINDOWED)
   add_library(fw_app_shell STATIC
     about_dlg.cpp
     kindler_app.cpp
@@ -16,7 +18,9 @@ if(FLASHWRIGHT_GUI)
   set_target_properties(fw_windowed_program PROPERTIES AUTOMOC OFF AUTOUIC OFF)
   target_link_libraries(fw_windowed_program PUBLIC fw_app_shell fw_reader_update_view
                         fw_usb_update_view)
+endif()
 
+if(FLASHWRIGHT_GUI)
   add_executable(flashwright main.cpp)
   target_link_libraries(flashwright PRIVATE fw_windowed_program)
 

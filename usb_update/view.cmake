@@ -8,7 +8,7 @@ if(NOT FLASHWRIGHT_FUZZ AND TARGET fw_test_support)
               LIBS fw_usb_update_prompt)
 endif()
 
-if(FLASHWRIGHT_GUI)
+if(FW_WINDOWED)
   add_library(fw_usb_update_view STATIC
     ezusb_fw_update_view.cpp
     ezusb_fw_update_view_run.cpp)

@@ -135,6 +135,15 @@ Win32Form::~Win32Form() {
 
 WindowRef Win32Form::Window() const { return RefOf(window_); }
 
+void Win32Form::SetCaption(const std::string& caption) { SetWindowTextA(window_, caption.c_str()); }
+
+std::string Win32Form::Caption() const {
+  const int length = GetWindowTextLengthA(window_);
+  std::string caption(static_cast<std::size_t>(length) + 1, '\0');
+  caption.resize(static_cast<std::size_t>(GetWindowTextA(window_, caption.data(), length + 1)));
+  return caption;
+}
+
 INT_PTR CALLBACK Win32Form::DialogProc(HWND window, UINT message, WPARAM wparam,
                                        LPARAM lparam) {
   if (message == WM_INITDIALOG) {

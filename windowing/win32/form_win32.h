@@ -26,6 +26,8 @@ class Win32Form final : public Form {
 
   const DialogTemplate& Template() const override { return template_; }
   WindowRef Window() const override;
+  void SetCaption(const std::string& caption) override;
+  std::string Caption() const override;
   HWND Handle() const { return window_; }
   DialogRole Role() const { return role_; }
 

@@ -208,6 +208,8 @@ class Win32FrameWindow final : public FrameWindow {
     UpdateWindow(window_);
   }
 
+  bool IsShown() const override { return window_ != nullptr && IsWindowVisible(window_) != FALSE; }
+
   void RequestClose() override { SendMessageA(window_, WM_CLOSE, 0, 0); }
 
  private:
