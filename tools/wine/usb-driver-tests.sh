@@ -95,6 +95,10 @@ for model in legacy cyusb; do
   if [ $status -eq 0 ] && ! grep -q '^\[  SKIPPED' "$work/access-$model.txt"; then
     pass "wine_usb_test on $model ($(grep -c '^\[       OK' "$work/access-$model.txt") cases)"
   else cat "$work/access-$model.txt"; fail "wine_usb_test on $model"; fi
+  # The figures only: speed is a benchmark's matter, never a pass or fail of a test.
+  wine_run "$work/bench-$model.txt" "$win_build/bench/bench_usb_update.exe"
+  sed 's/^/       /' "$work/bench-$model.txt"
+  check "bench_usb_update writes the image on every driver (status $status)" test $status -eq 0
 done
 
 # ---- flashwright-cli.exe usb, the shipped program, against the simulated driver

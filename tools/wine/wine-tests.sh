@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows build under Wine against the reader simulator of the Linux build.
+# The Windows build under Wine against the reader simulator of the Linux build, and its USB
+# side against the simulated EZ-USB kernel driver (usb-driver-tests.sh).
 #   tools/wine/wine-tests.sh <Linux build folder> <Windows build folder>
 # One fresh Wine prefix for the whole run; reader-sim on pseudo-terminals linked in as COM ports
 # under dosdevices. Wine programs write to files, never to pipes: Wine's helper processes
@@ -146,9 +147,6 @@ same_as_linux() { # same_as_linux <Wine output> <flashwright-cli arguments...>
 check "info on COM3 says what the Linux build says" same_as_linux "$work/info.txt" info --port 3
 check "info on a missing port says what the Linux build says" \
   same_as_linux "$work/info-missing.txt" info --port 12
-wine_run "$work/usb.txt" "$cli" usb list
-check "usb list says it is not available (status $status)" \
-  grep -q "not available in this build" "$work/usb.txt"
 
 # A full update: the simulator's copy of the image equals the file.
 stop_sim "${sims[0]}"
@@ -265,6 +263,9 @@ expected=$(printf '1:1\r\n2:6\r\n3:4.241.8*\r\nBootloader:2.04\r\nPlatform:520/5
 check "USB reader on COM6: its port, version text, power text and version number" \
   test "$(cat "$log")" = "$expected"
 [ "$(cat "$log")" = "$expected" ] || cat -A "$log"
+
+echo "== USB devices: the simulated kernel driver, each test group in a prefix of its own"
+if ! "$here/usb-driver-tests.sh" "$win_build"; then fail "the USB checks under Wine"; fi
 
 if [ $failures -ne 0 ]; then
   echo "== $failures Wine check(s) failed; the work folder was $work"
