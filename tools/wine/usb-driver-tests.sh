@@ -261,6 +261,43 @@ extra=(--marker LF --marker HF)
 refusal "HF must be in both versions" c2 04b4 8613 "Gate 1.2.3.5" \
   "product=Orvane Folio Systems Gate LF HF 1.2.3.4"
 
+echo "== flashwright.exe's USB view on the simulated driver, driven by control identifiers"
+# The driver of the window (wine_window_driver.exe) finds the frame by its title and the view's
+# controls by their identifiers: the device list 1027, Begin Update 1025, the pane 1026.
+if [ -z "${DISPLAY:-}" ]; then
+  echo "  (no display: run from wine-tests.sh, which starts one)"
+else
+  window_driver=$win_build/tools/wine/wine_window_driver.exe
+  new_prefix window-usb cyusb
+  device
+  app=$WINEPREFIX/drive_c/fwusb
+  mkdir -p "$app/ezusb_fw"
+  cp "$win_build/app/flashwright.exe" "$app/"
+  cp "$firmware/Gate.bin" "$app/ezusb_fw/"
+  timeout 300 wine 'C:\fwusb\flashwright.exe' /D USB </dev/null >"$work/window-usb.log" 2>&1 &
+  window=$!
+  wine_run "$work/window-list.txt" "$window_driver" wait-item 1027 Cyusb-0
+  check "the USB view lists the simulated device (status $status)" test $status -eq 0
+  [ $status -eq 0 ] || cat "$work/window-list.txt"
+  wine_run "$work/window-usb.txt" "$window_driver" update usb
+  check "Begin Update pressed from outside updates it (status $status)" \
+    eval 'test $status -eq 0 && has "$work/window-usb.txt" "pane: Firmware on Cyusb-0 successfully updated." &&
+          has "$work/window-usb.txt" "colour: 0 192 0"'
+  check "the driver's EEPROM holds the image and nothing else changed" \
+    written_up_to "$firmware/Gate.bin" 1000
+  sim plugged 0
+  wine_run "$work/window-unplugged.txt" "$window_driver" wait-item 1027 "(none)"
+  check "the device pulled out leaves the list (status $status)" \
+    eval 'test $status -eq 0 && lacks "$work/window-unplugged.txt" Cyusb-0'
+  sim plugged 1
+  wine_run "$work/window-plugged.txt" "$window_driver" wait-item 1027 Cyusb-0
+  check "a device plugged in afterwards appears in the list (status $status)" test $status -eq 0
+  wine_run "$work/window-close.txt" "$window_driver" close
+  closed=$status
+  set +e; wait "$window" 2>/dev/null; ended=$?; set -e
+  check "the program ends when its frame is closed (status $ended)" test $closed -eq 0 -a $ended -eq 0
+fi
+
 if [ $failures -ne 0 ]; then
   echo "== $failures USB check(s) under Wine failed; the work folder was $work"
   exit 1

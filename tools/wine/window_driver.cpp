@@ -153,7 +153,9 @@ HWND WaitForFrame(DWORD timeout_ms) {
 
 // The pane's background as drawn on the screen: a pixel near its lower right corner, where no
 // text reaches.
-void PrintPaneColour(HWND pane) {
+// Painting follows a change of the pane when the program's queue is idle: the colour counts once
+// it has stayed the same for 300 ms.
+COLORREF DrawnColour(HWND pane) {
   RECT area{};
   GetClientRect(pane, &area);
   POINT corner{area.right - 3, area.bottom - 3};
@@ -161,6 +163,21 @@ void PrintPaneColour(HWND pane) {
   HDC screen = GetDC(nullptr);
   const COLORREF colour = GetPixel(screen, corner.x, corner.y);
   ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+void PrintPaneColour(HWND pane) {
+  COLORREF colour = DrawnColour(pane);
+  DWORD since = GetTickCount();
+  const DWORD start = since;
+  while (GetTickCount() - since < 300 && GetTickCount() - start < 5000) {
+    Sleep(50);
+    const COLORREF now = DrawnColour(pane);
+    if (now != colour) {
+      colour = now;
+      since = GetTickCount();
+    }
+  }
   std::printf("colour: %d %d %d\n", GetRValue(colour), GetGValue(colour), GetBValue(colour));
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   std::printf("button face: %d %d %d\n", GetRValue(face), GetGValue(face), GetBValue(face));

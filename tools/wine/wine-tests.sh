@@ -169,6 +169,115 @@ check "the recover run succeeds (status $status)" test $status -eq 0
 stop_sim "${sims[-1]}"
 check "after recovery the reader holds the image" same_image "$work/recovered.hex" "$firmware/Reader_4_242_1.hex"
 
+echo "== flashwright.exe driven from outside by its title and control identifiers"
+# The program beside its firmware folder, as the installer puts it; the driver finds the frame
+# by its title, presses Begin Update (1001) with BM_CLICK, follows the progress bar (1003) and
+# reads the message pane (1000). Wine knows COM1 to COM9 as ports whether linked or not, and
+# higher numbers only when linked.
+driver=$win_build/tools/wine/wine_window_driver.exe
+place_program() { # place_program <folder under C:\> [image...]
+  local dir=$WINEPREFIX/drive_c/$1; shift
+  mkdir -p "$dir"
+  cp "$win_build/app/flashwright.exe" "$dir/"
+  [ $# -eq 0 ] || { mkdir -p "$dir/firmware"; cp "$@" "$dir/firmware/"; }
+}
+window_pid=""
+start_window() { # start_window <log> <program> [switches...]
+  local log=$1; shift
+  timeout 300 wine "$@" </dev/null >"$log" 2>&1 &
+  window_pid=$!
+}
+end_window() { # closes the frame from outside and waits for the program to end
+  wine_run "$work/close.txt" "$driver" close
+  local closed=$status
+  wait "$window_pid" 2>/dev/null
+  local ended=$?
+  [ $closed -eq 0 ] || cat "$work/close.txt"
+  [ $closed -eq 0 ] && [ $ended -eq 0 ]
+}
+field() { sed -n "s/^$1: //p" "$2"; }
+# The bar moved: it passed through positions strictly between 0 and 100, rising between resets.
+bar_moved() {
+  python3 - "$1" <<'PY'
+import sys
+line = [l for l in open(sys.argv[1]) if l.startswith("progress:")]
+values = [int(v) for v in line[0].split()[1:]] if line else []
+inner = [v for v in values if 0 < v < 100]
+runs, run = [], []
+for v in values:
+    if v == 0:
+        if run: runs.append(run)
+        run = []
+    else:
+        run.append(v)
+if run: runs.append(run)
+sys.exit(0 if len(inner) >= 3 and all(a < b for r in runs for a, b in zip(r, r[1:])) else 1)
+PY
+}
+place_program fwapp "$firmware/Reader_4_242_1.hex"
+error_colour="192 0 0"
+success_colour="0 192 0"
+
+start_sim 3 --hex-out "$work/window-written.hex"
+start_window "$work/window-update.log" 'C:\fwapp\flashwright.exe' /C 3 /F Reader_4_242_1
+wine_run "$work/window-update.txt" "$driver" update reader
+check "Begin Update pressed from outside runs the update (status $status)" test $status -eq 0
+[ $status -eq 0 ] || cat "$work/window-update.txt"
+check "the progress bar moves" bar_moved "$work/window-update.txt"
+check "the pane says the update succeeded, on green" eval \
+  '[[ "$(field pane "$work/window-update.txt")" == "Reader firmware on COM 3 successfully updated."* ]] &&
+   test "$(field colour "$work/window-update.txt")" = "$success_colour"'
+check "the program ends when its frame is closed" end_window
+stop_sim "${sims[-1]}"
+check "the reader holds exactly the image" same_image "$work/window-written.hex" \
+  "$firmware/Reader_4_242_1.hex"
+
+start_sim 3 --hang-up-after-records 40 --hex-out "$work/window-recovered.hex"
+start_window "$work/window-retry.log" 'C:\fwapp\flashwright.exe' /C 3 /F Reader_4_242_1
+wine_run "$work/window-retry.txt" "$driver" update reader yes
+check "a hang-up mid-download, answered Yes, runs again (status $status)" test $status -eq 0
+[ $status -eq 0 ] || cat "$work/window-retry.txt"
+box=$(field box "$work/window-retry.txt")
+check "one box: the failure with its error and line, then \"Try again?\"" eval \
+  'test "$(field boxes "$work/window-retry.txt")" = 1 &&
+   [[ "$box" == "Reader update on COM 3 failed. Check reader power and serial cables.\n(Err:"* ]] &&
+   [[ "$box" == *"\n\nTry again?" ]] && test "$(field "box caption" "$work/window-retry.txt")" = Flashwright'
+check "the recover run succeeds" eval \
+  '[[ "$(field pane "$work/window-retry.txt")" == "Reader firmware on COM 3 successfully updated."* ]] &&
+   test "$(field colour "$work/window-retry.txt")" = "$success_colour"'
+check "the program ends when its frame is closed" end_window
+stop_sim "${sims[-1]}"
+check "after the recover run the reader holds exactly the image" same_image \
+  "$work/window-recovered.hex" "$firmware/Reader_4_242_1.hex"
+
+# Bad input: the texts and colours of the Linux build's view tests.
+pane_is() { # pane_is <expected text> <expected colour> <program> [switches...]
+  local text=$1 colour=$2; shift 2
+  start_window "$work/window-pane.log" "$@"
+  wine_run "$work/window-pane.txt" "$driver" pane reader
+  local seen; seen=$(field pane "$work/window-pane.txt")
+  local drawn; drawn=$(field colour "$work/window-pane.txt")
+  end_window || return 1
+  [ "$seen" = "$text" ] && [ "$drawn" = "$colour" ] && return 0
+  echo "    pane: $seen ($drawn)"
+  return 1
+}
+check "a COM port that does not exist" pane_is \
+  "COM 17 does not exist. Select a different COM port using Advanced View." "$error_colour" \
+  'C:\fwapp\flashwright.exe' /C 17
+check "an image that is not in the folder" pane_is \
+  'Firmware file Missing not found. Check firmware directory at C:\fwapp\firmware.' \
+  "$error_colour" 'C:\fwapp\flashwright.exe' /F Missing
+place_program fwbare
+check "no firmware folder" pane_is \
+  'No firmware files. Check firmware directory at C:\fwbare\firmware.' "$error_colour" \
+  'C:\fwbare\flashwright.exe' /D
+place_program fwempty
+mkdir -p "$WINEPREFIX/drive_c/fwempty/firmware"
+check "an empty firmware folder" pane_is \
+  'No firmware files. Check firmware directory at C:\fwempty\firmware.' "$error_colour" \
+  'C:\fwempty\flashwright.exe' /D
+
 echo "== the sibling product's configuration"
 start_sim 5
 ravelin_xml="$WINEPREFIX/drive_c/ProgramData/Halvern/Common/Ravelin"
@@ -223,7 +332,7 @@ wine_run "$work/install.txt" "$work/flashwright-setup.exe" /S '/D=C:\Flashwright
 log="$WINEPREFIX/drive_c/Flashwright/detect-reader.log"
 check "silent install (status $status)" test $status -eq 0
 check "installed files" test -f "$WINEPREFIX/drive_c/Flashwright/flashwright-cli.exe" \
-  -a -f "$WINEPREFIX/drive_c/Flashwright/readerprobe.dll" \
+  -a -f "$WINEPREFIX/drive_c/Flashwright/flashwright.exe" -a -f "$WINEPREFIX/drive_c/Flashwright/readerprobe.dll" \
   -a -f "$WINEPREFIX/drive_c/Flashwright/firmware/Reader_4_242_1.hex"
 expected=$(printf '1:0\r\n2:0\r\n3:No device!\r\n4:NA\r\n5:0\r\n')
 check "no USB reader: pushes 0, 0, No device!, NA, 0" test "$(cat "$log")" = "$expected"
