@@ -287,15 +287,18 @@ int Update(const ViewIds& ids, const char* answer) {
   }
 }
 
+// The items through the wide messages: across processes Wine hands the narrow CB_GETLBTEXT of a
+// common controls 6 list back in its wide form.
 std::vector<std::string> Items(HWND list) {
   std::vector<std::string> items;
-  const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+  const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-    std::string text(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, '\0');
-    SendMessageA(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(std::strlen(text.c_str()));
-    items.push_back(text);
+    const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    std::wstring wide(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, L'\0');
+    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()));
+    char text[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
+    items.emplace_back(text);
   }
   return items;
 }
