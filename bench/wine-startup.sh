@@ -10,7 +10,9 @@ win_build=$(cd "$2" && pwd)
 runs=${3:-9}
 sim=$linux_build/tools/reader_sim/reader-sim
 work=$(mktemp -d /tmp/flashwright-wine-bench.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sim_pid=""
 xvfb_pid=""
 cleanup() {

@@ -15,7 +15,9 @@ ctl=$win_build/tools/wine/ezusb_sim_ctl.exe
 driver=$win_build/tools/wine/ezusb_sim.sys
 
 work=$(mktemp -d /tmp/flashwright-wine-usb.XXXXXX)
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
 cleanup() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi

@@ -20,7 +20,9 @@ for file in "$program" "$sim" "$ctl" "$driver"; do
 done
 
 work=$(mktemp -d /tmp/flashwright-wine-shots.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sim_pid=""
 xvfb_pid=""
 cleanup() {

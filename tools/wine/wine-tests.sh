@@ -14,7 +14,9 @@ sim=$linux_build/tools/reader_sim/reader-sim
 cli=$win_build/app/flashwright-cli.exe
 
 work=$(mktemp -d /tmp/flashwright-wine.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sims=()
 failures=0
 xvfb_pid=""
