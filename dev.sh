@@ -3,8 +3,8 @@
 #   ./dev.sh test    install what is missing, build both configurations, run every test
 #   ./dev.sh run     install what is missing, build, run the program's main job on the simulator
 #   ./dev.sh bench   build and print the benchmarks
-#   ./dev.sh windows cross-build the Windows files (flashwright-cli.exe, readerprobe.dll, the
-#                    installer flashwright-setup.exe) into build-win/
+#   ./dev.sh windows cross-build the Windows files (flashwright.exe, flashwright-cli.exe,
+#                    readerprobe.dll, the installer flashwright-setup.exe) into build-win/
 #   ./dev.sh package build the Debian package into build/ (its tests, label "package", run in
 #                    ./dev.sh test: lintian, and as root an install, use and removal)
 set -euo pipefail
@@ -20,7 +20,7 @@ packages=(
   clang libclang-rt-14-dev
   binutils srecord
   xvfb xauth
-  g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64 nsis
+  g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64 fonts-wine nsis
   dpkg-dev file lintian desktop-file-utils appstream man-db librsvg2-bin
 )
 
@@ -49,7 +49,7 @@ build() { # build <dir> [cmake options...]
   cmake --build "$dir" -j "$jobs"
 }
 
-# The Windows files: mingw-w64 i686, static runtime, no Qt and no USB device side.
+# The Windows files: mingw-w64 i686, static runtime; the window on the Win32 backend, no Qt.
 build_windows() {
   build build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64-i686.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_WERROR=ON -DFLASHWRIGHT_GUI=OFF
@@ -82,6 +82,8 @@ case "$cmd" in
     build_windows
     tools/wine/check-windows-files.sh build-win
     tools/wine/wine-tests.sh build build-win
+    echo "== screenshots of the Windows window under Wine"
+    tools/wine/windows-screenshots.sh build build-win build-win/screenshots
     if [ -x tools/screenshots.sh ]; then
       echo "== screenshots under Xvfb"
       tools/screenshots.sh build build/screenshots
@@ -103,7 +105,8 @@ case "$cmd" in
     ensure_packages
     build_windows
     tools/wine/check-windows-files.sh build-win
-    ls -l build-win/app/flashwright-cli.exe build-win/readerprobe/readerprobe.dll \
+    ls -l build-win/app/flashwright.exe build-win/app/flashwright-cli.exe \
+      build-win/readerprobe/readerprobe.dll \
       build-win/flashwright-setup.exe
     ;;
   bench)
@@ -114,6 +117,9 @@ case "$cmd" in
       echo "== $(basename "$b")"
       "$b"
     done
+    echo "== start-up under Wine (the Windows build)"
+    build_windows >/dev/null
+    bench/wine-startup.sh build-bench build-win
     ;;
   *)
     echo "usage: $0 test|run|bench|package|windows" >&2

@@ -1,14 +1,16 @@
 // The About box (template 100): product name, version and a notice line.
 #pragma once
 
-#include <QDialog>
+#include "windowing/dialog.h"
 
 namespace flashwright {
 
-class CAboutDlg : public QDialog {
+class CAboutDlg : public ui::Dialog {
  public:
-  explicit CAboutDlg(QWidget* parent = nullptr);
-  bool OnInitDialog();
+  CAboutDlg();
+
+ protected:
+  void OnInitDialog() override;
 };
 
 }  // namespace flashwright

@@ -1,21 +1,26 @@
 # The windowed program: the application shell and the program itself,
-# with a sample firmware folder beside it in the build tree.
-if(FLASHWRIGHT_GUI)
+# with a sample firmware folder beside it in the build tree. The shell and the program's body are
+# built wherever a windowing backend is; the mingw-w64 build makes its own GUI-subsystem program
+# with the Windows resources (windows_program.cmake).
+if(FW_WINDOWED)
   add_library(fw_app_shell STATIC
     about_dlg.cpp
     kindler_app.cpp
     kindler_doc.cpp
-    main_frame.cpp
-    menu_resources.cpp
-    test_hooks.cpp)
-  target_link_libraries(fw_app_shell PUBLIC fw_windowing fw_shell_services fw_command_line
-                        fw_string_table fw_discovery fw_reader_update)
+    main_frame.cpp)
+  target_link_libraries(fw_app_shell PUBLIC fw_windowing fw_program_resources
+                        fw_shell_services fw_command_line fw_string_table fw_discovery
+                        fw_reader_update)
+  set_target_properties(fw_app_shell PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 
   # The program with both views, for main() and for the demo build on simulated USB devices.
   add_library(fw_windowed_program STATIC windowed_program.cpp)
+  set_target_properties(fw_windowed_program PROPERTIES AUTOMOC OFF AUTOUIC OFF)
   target_link_libraries(fw_windowed_program PUBLIC fw_app_shell fw_reader_update_view
                         fw_usb_update_view)
+endif()
 
+if(FLASHWRIGHT_GUI)
   add_executable(flashwright main.cpp)
   target_link_libraries(flashwright PRIVATE fw_windowed_program)
 
@@ -41,5 +46,12 @@ if(FLASHWRIGHT_GUI)
 endif()
 
 if(FLASHWRIGHT_GUI)
-  fw_add_qtest(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
+  fw_add_ui_test(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
+endif()
+
+if(FLASHWRIGHT_GUI)
+  add_test(NAME shipped_program_has_no_test_hooks
+           COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:flashwright>
+                   -DTEST_BUILD=$<TARGET_FILE:flashwright-testbuild>
+                   -P ${CMAKE_CURRENT_SOURCE_DIR}/tests/no_test_hooks.cmake)
 endif()

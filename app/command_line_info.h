@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.h"
+#include "shell/run_options.h"
 
 namespace flashwright {
 

@@ -3,14 +3,15 @@
 #include <cstdlib>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "app/command_line_info.h"
 #include "app/kindler_doc.h"
 #include "app/main_frame.h"
-#include "app/shell_texts.h"
-#include "app/string_table.h"
+#include "shell/shell_texts.h"
+#include "shell/string_table.h"
 #include "windowing/message_box.h"
-#include "windowing/modal_dialog.h"
+#include "shell/program_resources.h"
+#include "windowing/resource_templates.h"
 #include "discovery/find_reader.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/update_workers.h"
@@ -48,15 +49,16 @@ void CKindlerApp::SetViewFactory(ui::ViewKind kind, ViewFactory factory) {
   (kind == ui::ViewKind::kReader ? reader_view_factory_ : usb_view_factory_) = std::move(factory);
 }
 
-ui::FormView* CKindlerApp::CreateView(ui::ViewKind kind, QWidget* parent) const {
+std::unique_ptr<ui::FormView> CKindlerApp::CreateView(ui::ViewKind kind) const {
   const ViewFactory& factory =
       kind == ui::ViewKind::kReader ? reader_view_factory_ : usb_view_factory_;
-  return factory ? factory(parent) : nullptr;
+  return factory ? factory() : nullptr;
 }
 
 bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
-  // The platform's COM and rich-edit initialisation have no counterpart here: the widgets
-  // need no library loaded before they are created.
+  // The windowing system itself was started with the process; the windows are made from
+  // the program's templates and menus.
+  ui::InstallResources(&ProgramResources());
   CFWCommandLineInfo info(options_);
   ParseCommandLine(info, arguments);
 
@@ -71,11 +73,11 @@ bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
   if (!created) {
     frame_.reset();
     document_.reset();
-    ui::MessageBox(nullptr, texts::kCreateDocumentFailed, LoadString(IDS_APP_TITLE),
+    ui::MessageBox(ui::WindowRef(), texts::kCreateDocumentFailed, LoadString(IDS_APP_TITLE),
                    ui::kButtonsOk | ui::kIconWarning);
     return false;
   }
-  frame_->show();
+  frame_->Window().Show();
   return true;
 }
 
@@ -160,7 +162,7 @@ bool CKindlerApp::OnCommand(int command_id) {
     return true;
   }
   if (command_id == kCmdExit) {
-    if (frame_) frame_->close();
+    if (frame_) frame_->Window().RequestClose();
     return true;
   }
   return false;
@@ -179,8 +181,8 @@ bool CKindlerApp::HasCommand(int command_id) const {
 }
 
 void CKindlerApp::OnAppAbout() {
-  CAboutDlg about(frame_.get());
-  ui::DoModal(about);
+  CAboutDlg about;
+  about.DoModal(frame_ ? frame_->Window().Window() : ui::WindowRef());
 }
 
 }  // namespace flashwright

@@ -10,12 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/run_options.h"
-#include "app/shell_services.h"
+#include "shell/run_options.h"
+#include "shell/shell_services.h"
 #include "windowing/command_state.h"
 #include "windowing/form_view.h"
-
-class QWidget;
 
 namespace flashwright {
 
@@ -24,7 +22,7 @@ class CMainFrame;
 
 class CKindlerApp : public ShellServices {
  public:
-  using ViewFactory = std::function<ui::FormView*(QWidget* parent)>;
+  using ViewFactory = std::function<std::unique_ptr<ui::FormView>()>;
 
   CKindlerApp();
   ~CKindlerApp() override;
@@ -36,7 +34,13 @@ class CKindlerApp : public ShellServices {
 
   // The view classes the document template and the Device commands create.
   void SetViewFactory(ui::ViewKind kind, ViewFactory factory);
-  ui::FormView* CreateView(ui::ViewKind kind, QWidget* parent) const;
+  // A new view of `kind`, not yet created in the frame; nullptr without a factory.
+  std::unique_ptr<ui::FormView> CreateView(ui::ViewKind kind) const;
+
+  // The first menu set is chosen as if Ctrl were held (for scripted runs on a virtual
+  // display, where no key can be held down).
+  void SetStartAdvanced(bool on) { start_advanced_ = on; }
+  bool StartAdvanced() const { return start_advanced_; }
 
   // Reads the command line (program name excluded), creates the document, the frame and the
   // first view, and shows the frame. False when the frame or the view could not be created.
@@ -83,6 +87,7 @@ class CKindlerApp : public ShellServices {
  private:
   RunOptions options_;
   bool busy_ = false;
+  bool start_advanced_ = false;
   ViewFactory reader_view_factory_;
   ViewFactory usb_view_factory_;
   std::unique_ptr<CKindlerDoc> document_;

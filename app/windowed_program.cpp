@@ -1,36 +1,36 @@
 #include "app/windowed_program.h"
 
-#include <QApplication>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/kindler_app.h"
-#include "app/main_frame.h"
-#include "app/test_hooks.h"
 #include "reader_update/kindler_view.h"
 #include "usb_update/ezusb_fw_update_view.h"
+#include "windowing/event_loop.h"
 
 namespace flashwright {
 
-int RunWindowedProgram(int argc, char** argv) {
-  // Qt takes its own options (-platform, -style, ...) out of argv first.
-  QApplication qt(argc, argv);
+int RunWindowedProgram(int argc, char** argv, WindowedProgramHooks* hooks) {
+  // The windowing system takes its own options out of argv first.
+  if (!ui::InitWindowing(argc, argv)) {
+    std::fprintf(stderr, "%s: no display to show the window on\n", argc > 0 ? argv[0] : "flashwright");
+    return 1;
+  }
   CKindlerApp app;
-  app.SetViewFactory(ui::ViewKind::kReader,
-                     [](QWidget* parent) { return new CKindlerView(parent); });
-  app.SetViewFactory(ui::ViewKind::kUsb,
-                     [](QWidget* parent) { return new CEZUSBFWUpdateView(parent); });
+  app.SetViewFactory(ui::ViewKind::kReader, [] { return std::make_unique<CKindlerView>(); });
+  app.SetViewFactory(ui::ViewKind::kUsb, [] { return std::make_unique<CEZUSBFWUpdateView>(); });
 
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-  // The test hooks go in before the window is first shown and painted.
+  if (hooks) hooks->BeforeStart(app);
   if (!app.InitInstance(arguments)) return 1;
-
-  InstallScreenshotHook(app.MainFrame());
-  InstallFirstPaintHook(app.MainFrame());
-  const int code = qt.exec();
+  // Hooks go in before the window is first painted.
+  if (hooks) hooks->AfterStart(app);
+  const int code = ui::RunEventLoop();
   app.ExitInstance();
-  return ScreenshotHookExitCode(code);
+  return hooks ? hooks->ExitCode(code) : code;
 }
 
 }  // namespace flashwright

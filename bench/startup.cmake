@@ -2,6 +2,6 @@
 if(FLASHWRIGHT_GUI)
   add_executable(bench_startup startup_bench.cpp)
   target_link_libraries(bench_startup PRIVATE fw_options fw_app_test_harness)
-  target_compile_definitions(bench_startup PRIVATE FW_PROGRAM_PATH="$<TARGET_FILE:flashwright>")
-  add_dependencies(bench_startup flashwright)
+  target_compile_definitions(bench_startup PRIVATE FW_PROGRAM_PATH="$<TARGET_FILE:flashwright-testbuild>")
+  add_dependencies(bench_startup flashwright-testbuild)
 endif()

@@ -25,7 +25,7 @@
 #include "tools/app_harness/app_harness.h"
 #include "reader_update/download_engine.h"
 #include "tools/test_support/test_support.h"
-#include "windowing/qt_post_target.h"
+#include "windowing/qt/qt_post_target.h"
 
 extern char** environ;
 

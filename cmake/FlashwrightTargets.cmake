@@ -20,11 +20,11 @@ endif()
 
 # The Windows build (mingw-w64, tests under Wine) makes what fw_windows depends on: the
 # deliverables, the test programs of the Windows side and every test program that needs none of
-# the Linux-only helpers below (pseudo-terminals, sysfs trees, simulated and emulated USB).
+# the Linux-only helpers below (pseudo-terminals, sysfs trees, USB emulated under umockdev).
 if(WIN32)
   add_custom_target(fw_windows ALL)
-  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_sim fw_usb_mockdev
-      fw_platform_usb fw_usb_device fw_usb_device_info fw_usb_update fw_app_test_harness)
+  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_mockdev
+      fw_app_test_harness)
   # Header-only libraries come from the host's packages; only their headers are used, from a
   # copy that holds nothing else of /usr/include.
   set(_fw_host_headers ${CMAKE_BINARY_DIR}/host-headers)
@@ -83,6 +83,24 @@ function(fw_add_qtest name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# fw_add_ui_test(NAME SOURCES src... LIBS lib...)
+# A GoogleTest executable that makes windows: its main starts the windowing system first (on
+# Qt's offscreen platform unless another is named), so the cases run against the real backend.
+function(fw_add_ui_test name)
+  if(NOT FLASHWRIGHT_GUI)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gmock fw_ui_test_main
+                        ${T_LIBS})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # fw_add_fuzzer(NAME SOURCES src... LIBS lib... [RUNS n])

@@ -1,8 +1,12 @@
-; Flashwright for Windows: installs flashwright-cli.exe, the readerprobe plug-in and the two
-; firmware folders, and asks the plug-in, as a service installer does, which reader is attached.
+; Flashwright for Windows: installs the windowed program flashwright.exe, flashwright-cli.exe,
+; the readerprobe plug-in and the two firmware folders, a Start-menu shortcut and an entry in
+; the list of installed programs, and asks the plug-in, as a service installer does, which
+; reader is attached. The uninstaller removes what was installed and leaves images that a
+; technician added to the firmware folders since.
 ;
 ; makensis -DBUILD_DIR=<Windows build> -DFIRMWARE_DIR=<reader images> -DOUT_FILE=<setup.exe> flashwright.nsi
-;   BUILD_DIR     holds app/flashwright-cli.exe and readerprobe/readerprobe.dll
+;   BUILD_DIR     holds app/flashwright.exe, app/flashwright-cli.exe, readerprobe/readerprobe.dll
+;                 and installer/version.nsh (the build's version)
 ;   PLUGIN_DIR    the readerprobe.dll the installer itself calls (default: BUILD_DIR/readerprobe)
 ;   FIRMWARE_DIR  reader images and packages for the "firmware" folder (may be empty)
 ;   USB_FIRMWARE_DIR  USB images for the "ezusb_fw" folder (may be empty)
@@ -32,8 +36,23 @@ SetCompressor /SOLID lzma
 !addplugindir /x86-ansi "${PLUGIN_DIR}"
 !include "nsDialogs.nsh"
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
+; VERSION and PUBLISHER, written by CMake from the project's version.
+!include "${BUILD_DIR}/installer/version.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashwright"
+
+; The shipped images, named one by one so that the uninstaller deletes exactly those.
+!tempfile SHIPPED_IMAGES
+!system '"${__FILEDIR__}/shipped-files.sh" "${FIRMWARE_DIR}" firmware "${USB_FIRMWARE_DIR}" ezusb_fw > "${SHIPPED_IMAGES}"' = 0
 
 Name "Flashwright"
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Flashwright"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "CompanyName" "${PUBLISHER}"
+VIAddVersionKey "FileDescription" "Flashwright setup"
 OutFile "${OUT_FILE}"
 InstallDir "$PROGRAMFILES\Flashwright"
 RequestExecutionLevel admin
@@ -81,6 +100,10 @@ FunctionEnd
 
 Section "Flashwright" SecMain
   SetOutPath "$INSTDIR"
+  ; The windowed program comes with a build that has its views on the Win32 backend.
+  !if /FileExists "${BUILD_DIR}/app/flashwright.exe"
+    File "${BUILD_DIR}/app/flashwright.exe"
+  !endif
   File "${BUILD_DIR}/app/flashwright-cli.exe"
   File "${BUILD_DIR}/readerprobe/readerprobe.dll"
   SetOutPath "$INSTDIR\firmware"
@@ -98,14 +121,39 @@ Section "Flashwright" SecMain
   FileClose $0
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  SetShellVarContext all
+  CreateDirectory "$SMPROGRAMS\Flashwright"
+  CreateShortCut "$SMPROGRAMS\Flashwright\Flashwright.lnk" "$INSTDIR\flashwright.exe"
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Flashwright"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\flashwright.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
 Section "Uninstall"
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Flashwright\Flashwright.lnk"
+  RMDir "$SMPROGRAMS\Flashwright"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+
+  Delete "$INSTDIR\flashwright.exe"
   Delete "$INSTDIR\flashwright-cli.exe"
   Delete "$INSTDIR\readerprobe.dll"
   Delete "$INSTDIR\detect-reader.log"
-  RMDir /r "$INSTDIR\firmware"
-  RMDir /r "$INSTDIR\ezusb_fw"
+  ; Only the shipped images: a folder that still holds a technician's images stays.
+  !include "${SHIPPED_IMAGES}"
+  RMDir "$INSTDIR\firmware"
+  RMDir "$INSTDIR\ezusb_fw"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 SectionEnd
+!delfile "${SHIPPED_IMAGES}"

@@ -2,35 +2,26 @@
 // new method and value (AFI, EAS with 0 or 1, DSFID, or None without a value).
 #pragma once
 
-#include "reader_tools/reader_tool_dialog.h"
+#include <cstdint>
 
-class QComboBox;
-class QLineEdit;
-class QPushButton;
+#include "reader_tools/reader_tool_dialog.h"
 
 namespace flashwright {
 
 class CChuteSecurityMethod : public CReaderToolDialog {
-  Q_OBJECT
-
  public:
-  explicit CChuteSecurityMethod(QWidget* parent = nullptr);
+  CChuteSecurityMethod();
 
   void ReadCurrentSetting();
   void SetMethodAndValue();
 
  protected:
   void OnInitDialog() override;
+  void OnControl(int control_id, ui::Notification notification) override;
 
  private:
   void OnMethodSelected(int position);
   void ShowSetting(std::uint8_t method, std::uint8_t value);
-
-  QLineEdit* current_method_;
-  QLineEdit* current_value_;
-  QComboBox* methods_;
-  QLineEdit* value_;
-  QPushButton* set_;
 };
 
 }  // namespace flashwright

@@ -1,102 +1,83 @@
 #include "reader_tools/diagnostics_dlog.h"
-#include "reader_tools/tool_texts.h"
 
-#include <QAbstractItemView>
-#include <QFont>
-#include <QHBoxLayout>
-#include <QListWidget>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <string>
 #include <vector>
 
 #include "reader_tools/tag_reads.h"
+#include "reader_tools/tool_texts.h"
+#include "shell/control_ids.h"
+#include "shell/string_table.h"
 
 namespace flashwright {
 
-CDiagnosticsDlog::CDiagnosticsDlog(QWidget* parent)
-    : CReaderToolDialog(parent, QStringLiteral("Diagnostics"), true) {
-  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+namespace {
 
-  tags_ = new QListWidget(this);
-  tags_->setObjectName(QStringLiteral("1016"));
-  tags_->setSelectionMode(QAbstractItemView::NoSelection);
-  tags_->setSortingEnabled(false);
-  tags_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  tags_->setMinimumSize(360, 160);
-  Body()->addWidget(tags_);
+constexpr char kReadContinuously[] = "Read Continuously";
+constexpr char kStopReading[] = "Stop Reading";
 
-  auto* buttons = new QHBoxLayout;
-  read_once_ = new QPushButton(QStringLiteral("Read Once"), this);
-  read_once_->setObjectName(QStringLiteral("1014"));
-  read_continuously_ = new QPushButton(QStringLiteral("Read Continuously"), this);
-  read_continuously_->setObjectName(QStringLiteral("1017"));
-  buttons->addWidget(read_once_);
-  buttons->addWidget(read_continuously_);
-  buttons->addStretch(1);
-  Body()->addLayout(buttons);
+}  // namespace
 
-  connect(read_once_, &QPushButton::clicked, this, &CDiagnosticsDlog::ReadTagsOnce);
-  connect(read_continuously_, &QPushButton::clicked, this,
-          &CDiagnosticsDlog::ToggleContinuousReading);
-  timer_.setInterval(kReadPeriodMs);
-  connect(&timer_, &QTimer::timeout, this, &CDiagnosticsDlog::OnTimer);
-}
+CDiagnosticsDlog::CDiagnosticsDlog() : CReaderToolDialog(kIddDiagnostics) {}
 
 CDiagnosticsDlog::~CDiagnosticsDlog() { StopTimer(); }
 
+void CDiagnosticsDlog::OnControl(int control_id, ui::Notification notification) {
+  if (notification != ui::Notification::kClicked) return;
+  if (control_id == kIdcReadOnce) ReadTagsOnce();
+  else if (control_id == kIdcReadContinuously) ToggleContinuousReading();
+}
+
 void CDiagnosticsDlog::ReadTagsOnce() {
   ToolOperationScope operation(State());
-  tags_->setUpdatesEnabled(false);
-  tags_->clear();
+  ui::Form& controls = form();
+  controls.SetRedraw(false);
+  controls.ResetContent(kIdcTagList);
 
   std::vector<std::string> ids;
   ToolResult result = ReadTags(ReaderVersion(), &extra_byte_, &ids);
   if (result != 0) {
-    SetStatusText(QString::asprintf(tool_texts::kReaderError, static_cast<long>(result)));
+    SetStatusText(FormatText(tool_texts::kReaderError, static_cast<long>(result)));
   } else {
-    SetStatusText(QString::asprintf(tool_texts::kTagCount, static_cast<int>(ids.size())));
+    SetStatusText(FormatText(tool_texts::kTagCount, static_cast<int>(ids.size())));
     for (const std::string& id : ids) {
       std::string block;
       ToolResult block_result = ReadBlock0(ReaderVersion(), extra_byte_, id, &block);
-      QString block_text =
-          block_result != 0
-              ? QString::asprintf(tool_texts::kBlockError, static_cast<long>(block_result))
-              : QString::fromStdString(block);
-      tags_->addItem(QString::fromStdString(id) + QString::fromLatin1(tool_texts::kBlock0) +
-                     block_text);
+      const std::string block_text =
+          block_result != 0 ? FormatText(tool_texts::kBlockError, static_cast<long>(block_result))
+                            : block;
+      controls.AddItem(kIdcTagList, id + tool_texts::kBlock0 + block_text);
     }
   }
-  tags_->setUpdatesEnabled(true);
+  controls.SetRedraw(true);
 }
 
 void CDiagnosticsDlog::ToggleContinuousReading() {
   if (timer_id_ == 0) {
-    timer_.start();
+    form().SetTimer(kReadTimerId, kReadPeriodMs);
     timer_id_ = kReadTimerId;
     // The port stays open until reading stops.
     State().HoldReaderPort();
-    read_continuously_->setText(QStringLiteral("Stop Reading"));
-    read_once_->setEnabled(false);
+    form().SetText(kIdcReadContinuously, kStopReading);
+    form().Enable(kIdcReadOnce, false);
   } else {
     StopTimer();
     State().ReleaseReaderPort();
-    read_continuously_->setText(QStringLiteral("Read Continuously"));
-    read_once_->setEnabled(true);
+    form().SetText(kIdcReadContinuously, kReadContinuously);
+    form().Enable(kIdcReadOnce, true);
   }
 }
 
-void CDiagnosticsDlog::OnTimer() {
+void CDiagnosticsDlog::OnTimer(int timer_id) {
   // A tick's reads block the event loop; ticks that fall due meanwhile are not queued up.
-  if (timer_id_ != 0) ReadTagsOnce();
+  if (timer_id == kReadTimerId && timer_id_ != 0) ReadTagsOnce();
 }
 
 void CDiagnosticsDlog::StopTimer() {
-  timer_.stop();
+  if (timer_id_ != 0 && IsOpen()) form().KillTimer(timer_id_);
   timer_id_ = 0;
 }
 
-void CDiagnosticsDlog::DestroyWindow() {
+void CDiagnosticsDlog::OnDestroyWindow() {
   StopTimer();
   State().ReleaseReaderPort();
 }

@@ -3,20 +3,13 @@
 // variants, which the dialog finds by itself.
 #pragma once
 
-#include <QTimer>
-
 #include "reader_tools/reader_tool_dialog.h"
-
-class QListWidget;
-class QPushButton;
 
 namespace flashwright {
 
 class CDiagnosticsDlog : public CReaderToolDialog {
-  Q_OBJECT
-
  public:
-  explicit CDiagnosticsDlog(QWidget* parent = nullptr);
+  CDiagnosticsDlog();
   ~CDiagnosticsDlog() override;
 
   // One inventory and a block read per tag; fills the list and the status line.
@@ -25,22 +18,19 @@ class CDiagnosticsDlog : public CReaderToolDialog {
   bool ExtraByte() const { return extra_byte_; }
 
  protected:
-  void DestroyWindow() override;
+  void OnDestroyWindow() override;
+  void OnControl(int control_id, ui::Notification notification) override;
+  void OnTimer(int timer_id) override;
 
  private:
   void ToggleContinuousReading();
-  void OnTimer();
   void StopTimer();
 
-  static constexpr unsigned kReadTimerId = 1;
+  static constexpr int kReadTimerId = 1;
   static constexpr int kReadPeriodMs = 500;
 
-  QTimer timer_;
-  unsigned timer_id_ = 0;
+  int timer_id_ = 0;
   bool extra_byte_ = true;
-  QListWidget* tags_;
-  QPushButton* read_once_;
-  QPushButton* read_continuously_;
 };
 
 }  // namespace flashwright

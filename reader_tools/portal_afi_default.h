@@ -4,27 +4,18 @@
 
 #include "reader_tools/reader_tool_dialog.h"
 
-class QLineEdit;
-class QPushButton;
-
 namespace flashwright {
 
 class CPortalAFIDefault : public CReaderToolDialog {
-  Q_OBJECT
-
  public:
-  explicit CPortalAFIDefault(QWidget* parent = nullptr);
+  CPortalAFIDefault();
 
   void ReadCurrentValue();
   void SetAfiValue();
 
  protected:
   void OnInitDialog() override;
-
- private:
-  QLineEdit* current_;
-  QLineEdit* entry_;
-  QPushButton* set_;
+  void OnControl(int control_id, ui::Notification notification) override;
 };
 
 }  // namespace flashwright

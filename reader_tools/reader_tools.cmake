@@ -1,5 +1,5 @@
 # Reader tools: the exchanges, commands and entry rules without Qt (the command-line program
-# runs the same operations), then the Qt dialogs and their opener.
+# runs the same operations), then the dialogs and their opener on the windowing layer.
 add_library(fw_reader_tools STATIC
   portal_afi.cpp
   power_level.cpp
@@ -13,7 +13,7 @@ add_library(fw_reader_tools STATIC
   transmit_mode.cpp)
 target_link_libraries(fw_reader_tools PUBLIC fw_options fw_reader_link)
 
-if(FLASHWRIGHT_GUI)
+if(FW_WINDOWED)
   add_library(fw_reader_tools_ui STATIC
     chute_security_method.cpp
     diagnostics_dlog.cpp
@@ -23,7 +23,8 @@ if(FLASHWRIGHT_GUI)
     rf_transmit_mode.cpp
     tool_message_box.cpp
     tool_opener.cpp)
-  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools fw_windowing Qt6::Widgets)
+  target_link_libraries(fw_reader_tools_ui PUBLIC fw_options fw_reader_tools fw_windowing
+                        fw_string_table)
 endif()
 
 fw_add_fuzzer(tool_reply_fuzz
@@ -45,12 +46,12 @@ endif()
 if(FLASHWRIGHT_GUI)
   add_library(fw_reader_tools_test_fixture STATIC tests/tool_dialog_fixture.cpp)
   target_link_libraries(fw_reader_tools_test_fixture
-    PUBLIC fw_options fw_reader_tools_ui fw_reader_sim fw_test_support Qt6::Widgets)
+    PUBLIC fw_options fw_reader_tools_ui fw_program_resources fw_reader_sim fw_test_support)
 
-  fw_add_qtest(reader_tools_frame_test
+  fw_add_ui_test(reader_tools_frame_test
     SOURCES tests/tool_frame_test.cpp LIBS fw_reader_tools_test_fixture)
-  fw_add_qtest(reader_tools_diagnostics_test
+  fw_add_ui_test(reader_tools_diagnostics_test
     SOURCES tests/diagnostics_dlog_test.cpp LIBS fw_reader_tools_test_fixture)
-  fw_add_qtest(reader_tools_settings_test
+  fw_add_ui_test(reader_tools_settings_test
     SOURCES tests/settings_dialogs_test.cpp LIBS fw_reader_tools_test_fixture)
 endif()

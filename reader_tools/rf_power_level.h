@@ -4,28 +4,18 @@
 
 #include "reader_tools/reader_tool_dialog.h"
 
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-
 namespace flashwright {
 
 class CRFPowerLevel : public CReaderToolDialog {
-  Q_OBJECT
-
  public:
-  explicit CRFPowerLevel(QWidget* parent = nullptr);
+  CRFPowerLevel();
 
   void ReadCurrentLevel();
   void SetLevel();
 
  protected:
   void OnInitDialog() override;
-
- private:
-  QLineEdit* current_;
-  QComboBox* levels_;
-  QPushButton* set_;
+  void OnControl(int control_id, ui::Notification notification) override;
 };
 
 }  // namespace flashwright

@@ -4,28 +4,18 @@
 
 #include "reader_tools/reader_tool_dialog.h"
 
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-
 namespace flashwright {
 
 class CRFTransmitMode : public CReaderToolDialog {
-  Q_OBJECT
-
  public:
-  explicit CRFTransmitMode(QWidget* parent = nullptr);
+  CRFTransmitMode();
 
   void ReadCurrentMode();
   void SetMode();
 
  protected:
   void OnInitDialog() override;
-
- private:
-  QLineEdit* current_;
-  QComboBox* modes_;
-  QPushButton* set_;
+  void OnControl(int control_id, ui::Notification notification) override;
 };
 
 }  // namespace flashwright

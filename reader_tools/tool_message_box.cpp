@@ -1,23 +1,11 @@
 #include "reader_tools/tool_message_box.h"
 
-#include <QMessageBox>
+#include "windowing/message_box.h"
 
 namespace flashwright {
-namespace {
 
-ToolMessageBoxHook message_box_hook = nullptr;
-
-}  // namespace
-
-void SetToolMessageBoxHook(ToolMessageBoxHook hook) { message_box_hook = hook; }
-
-void ShowToolMessageBox(QWidget* parent, const QString& caption, const QString& text) {
-  if (message_box_hook != nullptr) {
-    message_box_hook(parent, caption, text);
-    return;
-  }
-  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
-  box.exec();
+void ShowToolMessageBox(ui::WindowRef owner, const std::string& caption, const std::string& text) {
+  ui::MessageBox(owner, text, caption, ui::kButtonsOk);
 }
 
 }  // namespace flashwright

@@ -1,28 +1,25 @@
 #include "reader_tools/tool_opener.h"
 
-#include <QString>
 #include <memory>
 
-#include "app/command_ids.h"
 #include "reader_link/reader_info.h"
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/diagnostics_dlog.h"
 #include "reader_tools/portal_afi_default.h"
 #include "reader_tools/rf_power_level.h"
 #include "reader_tools/rf_transmit_mode.h"
-#include "reader_tools/tool_port_state.h"
-#include "windowing/modal_dialog.h"
+#include "shell/command_ids.h"
 
 namespace flashwright {
 namespace {
 
-std::unique_ptr<CReaderToolDialog> CreateToolDialog(QWidget* parent, int command) {
+std::unique_ptr<CReaderToolDialog> CreateToolDialog(int command) {
   switch (command) {
-    case kCmdDiagnostics: return std::make_unique<CDiagnosticsDlog>(parent);
-    case kCmdPortalAfi: return std::make_unique<CPortalAFIDefault>(parent);
-    case kCmdSecurityMethod: return std::make_unique<CChuteSecurityMethod>(parent);
-    case kCmdTransmitMode: return std::make_unique<CRFTransmitMode>(parent);
-    case kCmdPowerLevel: return std::make_unique<CRFPowerLevel>(parent);
+    case kCmdDiagnostics: return std::make_unique<CDiagnosticsDlog>();
+    case kCmdPortalAfi: return std::make_unique<CPortalAFIDefault>();
+    case kCmdSecurityMethod: return std::make_unique<CChuteSecurityMethod>();
+    case kCmdTransmitMode: return std::make_unique<CRFTransmitMode>();
+    case kCmdPowerLevel: return std::make_unique<CRFPowerLevel>();
     default: return nullptr;
   }
 }
@@ -34,13 +31,14 @@ bool IsReaderToolCommand(int command) {
          (command >= kCmdPortalAfi && command <= kCmdPowerLevel);
 }
 
-bool RunReaderToolDialog(QWidget* parent, int command, int port, std::uint32_t reader_version) {
-  std::unique_ptr<CReaderToolDialog> dialog = CreateToolDialog(parent, command);
+bool RunReaderToolDialog(ui::WindowRef owner, int command, int port,
+                         std::uint32_t reader_version) {
+  std::unique_ptr<CReaderToolDialog> dialog = CreateToolDialog(command);
   if (!dialog) return false;
   dialog->SetPort(port);
   dialog->SetReaderVersion(reader_version);
-  dialog->SetVersionText(QString::fromStdString(VersionText(reader_version)));
-  ui::DoModal(*dialog);
+  dialog->SetVersionText(VersionText(reader_version));
+  dialog->DoModal(owner);
   return true;
 }
 

@@ -1,12 +1,11 @@
-// Opens the reader tool dialogs from the reader update view's Tools menu: the dialog is built
-// with its parent, given the reader's port, version and version text, run through the
-// windowing layer's modal call and destroyed. Choosing the port and version (selector,
-// discovery, error boxes) is the view's job.
+// Opens the reader tool dialogs from the reader update view's Tools menu: the dialog is made,
+// given the reader's port, version and version text, run modally over its owner and destroyed.
+// Choosing the port and version (selector, discovery, error boxes) is the view's job.
 #pragma once
 
 #include <cstdint>
 
-class QWidget;
+#include "windowing/window_ref.h"
 
 namespace flashwright {
 
@@ -14,8 +13,10 @@ namespace flashwright {
 // kCmdSecurityMethod, kCmdTransmitMode, kCmdPowerLevel).
 bool IsReaderToolCommand(int command);
 
-// Runs the tool dialog of `command` modally on COM `port` for a reader of `reader_version`
-// (never 0). Returns false, showing nothing, when `command` is not a tool command.
-bool RunReaderToolDialog(QWidget* parent, int command, int port, std::uint32_t reader_version);
+// Runs the tool dialog of `command` modally, owned by `owner`, on COM `port` for a reader of
+// `reader_version` (never 0). Returns false, showing nothing, when `command` is not a tool
+// command.
+bool RunReaderToolDialog(ui::WindowRef owner, int command, int port,
+                         std::uint32_t reader_version);
 
 }  // namespace flashwright

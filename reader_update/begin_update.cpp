@@ -1,6 +1,6 @@
 #include "reader_update/begin_update.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/find_reader.h"
 #include "platform/port_map.h"
 #include "platform/text_case.h"
@@ -16,7 +16,7 @@ namespace {
 void Refuse(BeginUpdateResult* result, RefusalReason reason, std::string text) {
   result->step = BeginUpdateStep::Refused;
   result->reason = reason;
-  result->kind = MessageKind::Error;
+  result->kind = ui::PaneKind::kError;
   result->text = std::move(text);
 }
 
@@ -94,7 +94,7 @@ BeginUpdateResult BeginUpdate(const BeginUpdateRequest& request, const ReaderNot
       reader.bootloader = found.bootloader;
       reader.flags = found.flags;
       result.step = BeginUpdateStep::Reported;
-      result.kind = MessageKind::Information;
+      result.kind = ui::PaneKind::kNeutral;
       result.text = DiscoveryReport(found, request.limits);
       return result;
     }
@@ -128,14 +128,14 @@ BeginUpdateResult BeginUpdate(const BeginUpdateRequest& request, const ReaderNot
     if (request.basic_view &&
         FirmwareAlreadyLoaded(request.base_name, request.is_package, reader.version)) {
       result.step = BeginUpdateStep::AlreadyUpdated;
-      result.kind = MessageKind::Success;
+      result.kind = ui::PaneKind::kSuccess;
       result.text = AlreadyUpdatedText(request, reader);
       return result;
     }
   }
 
   result.step = BeginUpdateStep::Start;
-  result.kind = MessageKind::Information;
+  result.kind = ui::PaneKind::kNeutral;
   result.job = NewUpdateJob(reader.port, reader.bootloader, reader.flags, request.recover,
                             request.reset_selection, request.is_package, request.base_name);
   return result;

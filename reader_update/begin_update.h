@@ -65,7 +65,7 @@ struct RunReader {
 struct BeginUpdateResult {
   BeginUpdateStep step = BeginUpdateStep::Refused;
   RefusalReason reason = RefusalReason::None;
-  MessageKind kind = MessageKind::Error;
+  ui::PaneKind kind = ui::PaneKind::kError;
   std::string text;  // the message to show (empty for Start)
   RunReader reader;
   int verdict = 0;   // the version gate's verdict (-1 too old, +1 too new)

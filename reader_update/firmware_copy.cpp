@@ -1,12 +1,10 @@
 #include "reader_update/firmware_copy.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/view_texts.h"
 
@@ -57,7 +55,8 @@ CopyResult CopyImages(const std::string& firmware_folder, const std::string& des
     if (file.is_package) continue;
     ++result.images;
     // Its failure (the folder exists already, or its parent does not) shows in the copy.
-    ::mkdir(destination.c_str(), 0777);
+    std::error_code made;
+    std::filesystem::create_directory(destination, made);
     const std::string name = file.base_name + "." + kImageExtension;
     const int error = CopyOne(std::filesystem::path(firmware_folder) / name,
                               std::filesystem::path(destination) / name);

@@ -1,19 +1,5 @@
 #include "reader_update/kindler_view.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QEvent>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTextEdit>
-
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
-#include "windowing/message_box.h"
-#include "windowing/message_pane.h"
-#include "windowing/qt_post_target.h"
 #include "platform/port_map.h"
 #include "platform/text_case.h"
 #include "reader_link/commands.h"
@@ -23,56 +9,50 @@
 #include "reader_update/firmware_folder.h"
 #include "reader_link/reader_information.h"
 #include "reader_update/reader_prompt.h"
-#include "reader_update/tool_reader.h"
-#include "reader_update/reader_update_form.h"
 #include "reader_update/reader_view_state.h"
+#include "reader_update/tool_reader.h"
 #include "reader_update/view_texts.h"
+#include "shell/command_ids.h"
+#include "shell/control_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
+#include "windowing/message_box.h"
+#include "windowing/message_pane.h"
 
 namespace flashwright {
 
 namespace {
 
 constexpr int kHighestListedPort = 32;
-// Where a firmware item keeps its base name's bytes.
-constexpr int kBaseNameRole = Qt::UserRole + 1;
 
 }  // namespace
 
-CKindlerView::CKindlerView(QWidget* parent) : ui::FormView(parent) {
-  BuildReaderUpdateForm(this);
-  port_selector_ = findChild<QComboBox*>(QString::number(kIdcPortSelector));
-  firmware_selector_ = findChild<QComboBox*>(QString::number(kIdcFirmwareSelector));
-  version_text_ = findChild<QLabel*>(QString::number(kIdcVersionText));
-  power_text_ = findChild<QLabel*>(QString::number(kIdcPowerText));
-  tagit_box_ = findChild<QCheckBox*>(QString::number(kIdcTagIt));
-  iso_box_ = findChild<QCheckBox*>(QString::number(kIdcIso));
-  begin_button_ = findChild<QPushButton*>(QString::number(kIdcBeginUpdate));
-  reset_button_ = findChild<QPushButton*>(QString::number(kIdcResetConfiguration));
-  progress_status_ = findChild<QLabel*>(QString::number(kIdcProgressStatus));
-  progress_bar_ = findChild<QProgressBar*>(QString::number(kIdcProgressBar));
-  message_pane_ = findChild<QTextEdit*>(QString::number(kIdcMessagePane));
-
-  // Only the user's choices count as selection changes, not the filling of the lists.
-  connect(port_selector_, &QComboBox::activated, this, [this](int) { OnPortChanged(); });
-  connect(firmware_selector_, &QComboBox::activated, this, [this](int) { OnFirmwareChanged(); });
-  connect(begin_button_, &QPushButton::clicked, this, [this] { OnBeginUpdate(); });
-  connect(reset_button_, &QPushButton::clicked, this, [this] { OnResetConfiguration(); });
-  connect(tagit_box_, &QCheckBox::clicked, this,
-          [this] { OnTechnologyClicked(tagit_box_, kTechTagIt); });
-  connect(iso_box_, &QCheckBox::clicked, this, [this] { OnTechnologyClicked(iso_box_, kTechIso); });
-
-  post_target_ = std::make_unique<ui::QtPostTarget>(
-      this, std::initializer_list<const char*>{kVerifyProgressMessage, kProgramProgressMessage,
-                                               kUpdateCompleteMessage});
-}
+CKindlerView::CKindlerView() : ui::FormView(kIddReaderUpdateForm) {}
 
 CKindlerView::~CKindlerView() {
   // From here on a worker's notices find no target and their records are freed.
-  post_target_.reset();
+  DestroyForm();
   if (run_active_ && Shell()) {
     // The view that started the run is gone (the program is closing): nobody else will end
     // the run, so the application must not stay busy.
     Shell()->SetBusy(false);
+  }
+}
+
+void CKindlerView::OnNotify(int control_id, ui::Notification notification) {
+  // Only the user's choices count as selection changes, not the filling of the lists.
+  if (notification == ui::Notification::kSelChange) {
+    if (control_id == kIdcPortSelector) OnPortChanged();
+    else if (control_id == kIdcFirmwareSelector) OnFirmwareChanged();
+    return;
+  }
+  if (notification != ui::Notification::kClicked) return;
+  switch (control_id) {
+    case kIdcBeginUpdate: OnBeginUpdate(); break;
+    case kIdcResetConfiguration: OnResetConfiguration(); break;
+    case kIdcTagIt: OnTechnologyClicked(kIdcTagIt, kTechTagIt); break;
+    case kIdcIso: OnTechnologyClicked(kIdcIso, kTechIso); break;
+    default: break;
   }
 }
 
@@ -84,7 +64,10 @@ std::string CKindlerView::ViewSuffix() const {
 
 void CKindlerView::OnInitialUpdate() {
   ShellServices& shell = App();
-  setUpdatesEnabled(false);
+  ui::Form& controls = form();
+  controls.AcceptPosted(
+      {kVerifyProgressMessage, kProgramProgressMessage, kUpdateCompleteMessage});
+  controls.SetRedraw(false);
   shell.SetTitleCommand(kCmdRfidReader);
 
   SetFirmwareFolder(FirmwareFolderBesideProgram());
@@ -94,8 +77,8 @@ void CKindlerView::OnInitialUpdate() {
     RememberResetSelection(App().GetTagTypeOption(&tag_type) ? tag_type : kTechAll);
   }
   reset_selection_ = RememberedResetSelection();
-  tagit_box_->setChecked((reset_selection_ & kTechTagIt) != 0);
-  iso_box_->setChecked((reset_selection_ & kTechIso) != 0);
+  controls.SetCheck(kIdcTagIt, (reset_selection_ & kTechTagIt) != 0);
+  controls.SetCheck(kIdcIso, (reset_selection_ & kTechIso) != 0);
 
   std::int32_t port = 0;
   FillPortSelector(App().GetPortOption(&port) ? port : 0);
@@ -107,56 +90,57 @@ void CKindlerView::OnInitialUpdate() {
   FillFirmwareSelector(firmware);
 
   ShowProgress(kProgressHide, nullptr, false);
-  ShowMessage(std::string(), MessageKind::Information, false);
+  ShowMessage(std::string(), ui::PaneKind::kNeutral, false);
 
   if (shell.IsAdvanced(kCmdRfidReader) == 1) ShowAdvancedView();
   else ShowBasicView();
 
-  setUpdatesEnabled(true);
-  update();
+  controls.SetRedraw(true);
 }
 
 void CKindlerView::FillPortSelector(int wanted_port) {
-  port_selector_->clear();
-  port_selector_->addItem(texts::kAutoDetect, 0);
+  ui::Form& controls = form();
+  controls.ResetContent(kIdcPortSelector);
+  controls.AddItem(kIdcPortSelector, texts::kAutoDetect, 0);
   for (int n = 1; n <= kHighestListedPort; ++n) {
     if (platform::PortExists(static_cast<unsigned>(n)))
-      port_selector_->addItem(QString::fromStdString(FormatText(texts::kComPortFormat, n)), n);
+      controls.AddItem(kIdcPortSelector, FormatText(texts::kComPortFormat, n), n);
   }
-  port_selector_->setCurrentIndex(port_selector_->findData(wanted_port));
+  controls.SetCurSel(kIdcPortSelector, controls.FindItemData(kIdcPortSelector, wanted_port));
 }
 
 int CKindlerView::SelectedPort() const {
-  const int index = port_selector_->currentIndex();
-  return index < 0 ? -1 : port_selector_->itemData(index).toInt();
+  const int index = form().CurSel(kIdcPortSelector);
+  return index < 0 ? -1 : static_cast<int>(form().ItemData(kIdcPortSelector, index));
 }
 
 void CKindlerView::FillFirmwareSelector(const std::string& wanted_base_name) {
-  firmware_selector_->clear();
-  // The list shows each name as text, but the name the worker gets is the file's own bytes:
-  // a name that is not valid UTF-8 would not survive the way through a QString and back.
+  ui::Form& controls = form();
+  controls.ResetContent(kIdcFirmwareSelector);
+  firmware_files_.clear();
   for (const FirmwareFileEntry& file : ListFirmwareFiles(FirmwareFolder())) {
-    firmware_selector_->addItem(QString::fromLocal8Bit(file.base_name), file.is_package);
-    firmware_selector_->setItemData(firmware_selector_->count() - 1,
-                                    QByteArray::fromStdString(file.base_name), kBaseNameRole);
+    controls.AddItem(kIdcFirmwareSelector, file.base_name,
+                     static_cast<std::intptr_t>(firmware_files_.size()));
+    firmware_files_.push_back({file.base_name, file.is_package});
   }
   int selected = -1;
-  for (int i = 0; i < firmware_selector_->count() && !wanted_base_name.empty(); ++i) {
-    if (SameIgnoringCase(firmware_selector_->itemData(i, kBaseNameRole).toByteArray().toStdString(),
-                         wanted_base_name)) {
-      selected = i;
+  for (std::size_t i = 0; i < firmware_files_.size() && !wanted_base_name.empty(); ++i) {
+    if (SameIgnoringCase(firmware_files_[i].base_name, wanted_base_name)) {
+      selected = static_cast<int>(i);
       break;
     }
   }
-  if (selected < 0 && wanted_base_name.empty() && firmware_selector_->count() > 0) selected = 0;
-  firmware_selector_->setCurrentIndex(selected);
+  if (selected < 0 && wanted_base_name.empty() && !firmware_files_.empty()) selected = 0;
+  controls.SetCurSel(kIdcFirmwareSelector, selected);
 }
 
 bool CKindlerView::SelectedFirmware(std::string* base_name, bool* is_package) const {
-  const int index = firmware_selector_->currentIndex();
+  const int index = form().CurSel(kIdcFirmwareSelector);
   if (index < 0) return false;
-  *base_name = firmware_selector_->itemData(index, kBaseNameRole).toByteArray().toStdString();
-  *is_package = firmware_selector_->itemData(index).toBool();
+  const std::intptr_t item = form().ItemData(kIdcFirmwareSelector, index);
+  if (item < 0 || static_cast<std::size_t>(item) >= firmware_files_.size()) return false;
+  *base_name = firmware_files_[static_cast<std::size_t>(item)].base_name;
+  *is_package = firmware_files_[static_cast<std::size_t>(item)].is_package;
   return true;
 }
 
@@ -178,8 +162,8 @@ void CKindlerView::ReadReaderInformation(int port) {
     // Without a reader the version is 0 and the text is "NA" without a query.
     power_text = ReadPowerText(0, nullptr);
   }
-  version_text_->setText(QString::fromStdString(ui::ToWidgetLineBreaks(version_text)));
-  power_text_->setText(QString::fromStdString(power_text));
+  form().SetText(kIdcVersionText, version_text);
+  form().SetText(kIdcPowerText, power_text);
 }
 
 std::string CKindlerView::ComposeMessage(int id, int port, std::uint32_t version,
@@ -195,7 +179,7 @@ void CKindlerView::RefreshPrompt() {
   std::string base_name;
   bool is_package = false;
   input.have_firmware = SelectedFirmware(&base_name, &is_package);
-  input.firmware_listed = firmware_selector_->count() > 0;
+  input.firmware_listed = form().ItemCount(kIdcFirmwareSelector) > 0;
   input.recover_mode = RecoverMode();
   input.version = version_;
   std::int32_t wanted_port = 0;
@@ -207,55 +191,50 @@ void CKindlerView::RefreshPrompt() {
       input, [this](std::uint32_t version) { return App().CheckReaderVersion(version); },
       Fields());
   ShowMessage(prompt.text, prompt.kind, false);
-  begin_button_->setEnabled(prompt.ready);
+  form().Enable(kIdcBeginUpdate, prompt.ready);
   EnableResetControls(prompt.ready);
 }
 
 void CKindlerView::EnableResetControls(bool ready) {
   const bool allowed =
       ready && !RecoverMode() && SelectedPort() > 0 && version_ > kSettingsVersionFloor;
-  tagit_box_->setEnabled(allowed);
-  iso_box_->setEnabled(allowed);
-  reset_button_->setEnabled(allowed && reset_selection_ != 0);
+  form().Enable(kIdcTagIt, allowed);
+  form().Enable(kIdcIso, allowed);
+  form().Enable(kIdcResetConfiguration, allowed && reset_selection_ != 0);
 }
 
-static_assert(static_cast<int>(MessageKind::Information) == static_cast<int>(ui::PaneKind::kNeutral) &&
-              static_cast<int>(MessageKind::Error) == static_cast<int>(ui::PaneKind::kError) &&
-              static_cast<int>(MessageKind::Success) == static_cast<int>(ui::PaneKind::kSuccess));
-
-void CKindlerView::ShowMessage(const std::string& text, MessageKind kind, bool redraw_now) {
-  ui::ShowPaneMessage(message_pane_, text, static_cast<ui::PaneKind>(kind), redraw_now);
+void CKindlerView::ShowMessage(const std::string& text, ui::PaneKind kind, bool redraw_now) {
+  form().ShowPaneMessage(kIdcMessagePane, text, kind, redraw_now);
 }
 
 void CKindlerView::ShowProgress(int position, const std::string* text, bool redraw_now) {
+  ui::Form& controls = form();
   if ((position & 0x8000) != 0) {
-    progress_status_->clear();
-    progress_status_->hide();
-    progress_bar_->setValue(0);
-    progress_bar_->hide();
+    controls.SetText(kIdcProgressStatus, std::string());
+    controls.Show(kIdcProgressStatus, false);
+    controls.SetProgressPos(kIdcProgressBar, 0);
+    controls.Show(kIdcProgressBar, false);
   } else {
     if (text) {
-      progress_status_->setText(QString::fromStdString(*text));
-      progress_status_->show();
+      controls.SetText(kIdcProgressStatus, *text);
+      controls.Show(kIdcProgressStatus, true);
     }
-    if (position != kProgressKeep) progress_bar_->setValue(position);
-    progress_bar_->show();
+    if (position != kProgressKeep) controls.SetProgressPos(kIdcProgressBar, position);
+    controls.Show(kIdcProgressBar, true);
   }
-  // "At once" here is the next turn of the event loop: the progress controls ask for a paint,
-  // which the loop runs before the records posted after this one. The worker posts its records
-  // in bursts (the image check sends dozens within a millisecond); painting the whole window
-  // for each of them held the user-interface thread for the length of the burst. Asked this
-  // way, a burst ends in one paint of its last record, which is what the user would have seen.
-  if (redraw_now) {
-    progress_status_->update();
-    progress_bar_->update();
-  }
+  // "At once" here is the next turn of the event loop, which paints the changed controls
+  // before it delivers the records posted after this one: the form is not made to paint
+  // before this returns. The worker posts its records in bursts (the image check sends dozens
+  // within a millisecond); painting for each of them held the user-interface thread for the
+  // length of the burst. This way a burst ends in one paint of its last record, which is what
+  // the user would have seen.
+  (void)redraw_now;
 }
 
-void CKindlerView::OnTechnologyClicked(QCheckBox* box, std::uint8_t bit) {
-  if (box->isChecked()) reset_selection_ |= bit;
+void CKindlerView::OnTechnologyClicked(int control_id, std::uint8_t bit) {
+  if (form().Checked(control_id)) reset_selection_ |= bit;
   else reset_selection_ &= static_cast<std::uint8_t>(~bit);
-  reset_button_->setEnabled(reset_selection_ != 0);
+  form().Enable(kIdcResetConfiguration, reset_selection_ != 0);
   RememberResetSelection(reset_selection_);
 }
 
@@ -283,17 +262,18 @@ void CKindlerView::ShowBasicView() {
 }
 
 void CKindlerView::ApplyLayout(bool advanced) {
+  ui::Form& controls = form();
   const bool information = !RecoverMode();
   for (int id : {kIdcReaderInfoGroup, kIdcVersionLabel, kIdcVersionText, kIdcPowerLabel,
                  kIdcPowerText}) {
-    if (QWidget* control = findChild<QWidget*>(QString::number(id))) control->setEnabled(information);
+    controls.Enable(id, information);
   }
   for (int id : {kIdcTagIt, kIdcIso, kIdcResetConfiguration, kIdcReaderInfoGroup,
                  kIdcVersionLabel, kIdcVersionText, kIdcPowerLabel, kIdcPowerText}) {
-    if (QWidget* control = findChild<QWidget*>(QString::number(id))) control->setVisible(advanced);
+    controls.Show(id, advanced);
   }
-  port_selector_->setEnabled(advanced);
-  firmware_selector_->setEnabled(advanced);
+  controls.Enable(kIdcPortSelector, advanced);
+  controls.Enable(kIdcFirmwareSelector, advanced);
 }
 
 void CKindlerView::OnPortChanged() {
@@ -315,9 +295,9 @@ void CKindlerView::OnReaderTool(int command_id) {
   const ToolReaderChoice chosen =
       ChooseToolReader(SelectedPort(), true, version_, App().Options().limits);
   if (chosen.found) {
-    RunReaderToolDialog(this, command_id, chosen.reader.port, chosen.reader.version);
+    RunReaderToolDialog(FrameWindow(), command_id, chosen.reader.port, chosen.reader.version);
   } else {
-    ui::MessageBox(this, chosen.failure, LoadString(IDS_APP_TITLE), ui::kIconError);
+    ui::MessageBox(FrameWindow(), chosen.failure, LoadString(IDS_APP_TITLE), ui::kIconError);
     // After a failed discovery no dialog ran: the reader information stands.
     if (chosen.discovery_result != 0) return;
   }

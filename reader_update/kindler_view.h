@@ -6,23 +6,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "windowing/form_view.h"
 #include "reader_update/outcome_text.h"
 #include "reader_update/view_messages.h"
-
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTextEdit;
+#include "windowing/form_view.h"
 
 namespace flashwright {
 
-namespace ui {
-class QtPostTarget;
-}
 class ShellServices;
 struct ProgressNote;
 struct UpdateJob;
@@ -33,7 +24,7 @@ inline constexpr int kProgressKeep = 0x7FFF;
 
 class CKindlerView : public ui::FormView {
  public:
-  explicit CKindlerView(QWidget* parent = nullptr);
+  CKindlerView();
   ~CKindlerView() override;
 
   ui::ViewKind Kind() const override { return ui::ViewKind::kReader; }
@@ -41,8 +32,10 @@ class CKindlerView : public ui::FormView {
   bool OnCommand(int command_id) override;
   bool OnUpdateCommand(ui::CommandState& state) override;
   bool HasCommand(int command_id) const override;
+  void OnNotify(int control_id, ui::Notification notification) override;
+  void OnPosted(MessageId message, std::unique_ptr<PostedRecord> record) override;
 
-  void ShowMessage(const std::string& text, MessageKind kind, bool redraw_now);
+  void ShowMessage(const std::string& text, ui::PaneKind kind, bool redraw_now);
   // `position` as the 16-bit value the handlers pass: bit 15 set hides, 0x7FFF keeps the bar.
   void ShowProgress(int position, const std::string* text, bool redraw_now);
   void ReadReaderInformation(int port);
@@ -77,10 +70,14 @@ class CKindlerView : public ui::FormView {
   // Where the worker posts this view's notices.
   TargetHandle PostTargetHandle() const;
 
- protected:
-  bool event(QEvent* event) override;
-
  private:
+  // A file of the firmware selector; an item's data is its place in firmware_files_. The
+  // worker gets the name's own bytes, whatever the list makes of them for showing.
+  struct FirmwareItem {
+    std::string base_name;
+    bool is_package = false;
+  };
+
   ShellServices& App() const;
   std::string ViewSuffix() const;
   MessageFields Fields() const;
@@ -88,24 +85,13 @@ class CKindlerView : public ui::FormView {
   void FillFirmwareSelector(const std::string& wanted_base_name);
   void OnPortChanged();
   void OnFirmwareChanged();
-  void OnTechnologyClicked(QCheckBox* box, std::uint8_t bit);
+  void OnTechnologyClicked(int control_id, std::uint8_t bit);
   void EnableResetControls(bool ready);
   void StartRun(std::unique_ptr<UpdateJob> job);
   void EndRun();
   void ShowResetConfigurationBox(std::int32_t result, std::uint8_t selection);
 
-  QComboBox* port_selector_ = nullptr;
-  QComboBox* firmware_selector_ = nullptr;
-  QLabel* version_text_ = nullptr;
-  QLabel* power_text_ = nullptr;
-  QCheckBox* tagit_box_ = nullptr;
-  QCheckBox* iso_box_ = nullptr;
-  QPushButton* begin_button_ = nullptr;
-  QPushButton* reset_button_ = nullptr;
-  QLabel* progress_status_ = nullptr;
-  QProgressBar* progress_bar_ = nullptr;
-  QTextEdit* message_pane_ = nullptr;
-
+  std::vector<FirmwareItem> firmware_files_;
   std::uint32_t version_ = 0;
   std::uint16_t bootloader_ = 0xFFFF;
   std::uint8_t flags_ = 0;
@@ -113,8 +99,6 @@ class CKindlerView : public ui::FormView {
   bool advanced_ = false;
   // This view started the run that is going on (its completion has not arrived yet).
   bool run_active_ = false;
-
-  std::unique_ptr<ui::QtPostTarget> post_target_;
 };
 
 }  // namespace flashwright

@@ -1,5 +1,5 @@
 // "Copy Firmware To Memory Card..." of the reader update view.
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "windowing/folder_browser.h"
 #include "windowing/message_box.h"
 #include "reader_update/firmware_copy.h"
@@ -12,11 +12,11 @@ namespace flashwright {
 void CKindlerView::OnCopyFirmware() {
   const char* caption = LoadString(IDS_APP_TITLE);
   std::string chosen;
-  switch (ui::BrowseForFolder(this, texts::kCopyBrowseTitle, &chosen)) {
+  switch (ui::BrowseForFolder(FrameWindow(), texts::kCopyBrowseTitle, &chosen)) {
     case ui::FolderChoice::kCancelled:
       return;
     case ui::FolderChoice::kNoPath:
-      ui::MessageBox(this, texts::kCopyGetPathError, caption, ui::kIconError);
+      ui::MessageBox(FrameWindow(), texts::kCopyGetPathError, caption, ui::kIconError);
       return;
     case ui::FolderChoice::kChosen:
       break;
@@ -24,7 +24,7 @@ void CKindlerView::OnCopyFirmware() {
 
   const std::string destination = CopyDestination(chosen);
   const CopyReport report = ReportCopy(CopyImages(FirmwareFolder(), destination), destination);
-  ui::MessageBox(this, report.text, caption, report.is_error ? unsigned{ui::kIconError} : 0u);
+  ui::MessageBox(FrameWindow(), report.text, caption, report.is_error ? unsigned{ui::kIconError} : 0u);
 }
 
 }  // namespace flashwright

@@ -1,31 +1,27 @@
 // The update run of the reader update view: Begin Update, the progress and completion
 // notices of the worker, and the Reset Configuration button.
-#include <QCheckBox>
-#include <QComboBox>
-#include <QPushButton>
-
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
-#include "windowing/key_state.h"
-#include "windowing/message_box.h"
-#include "windowing/qt_post_target.h"
 #include "reader_link/commands.h"
 #include "reader_update/begin_update.h"
 #include "reader_update/download_engine.h"
 #include "reader_update/kindler_view.h"
 #include "reader_update/outcome_text.h"
 #include "reader_update/reader_reset.h"
-#include "reader_update/run_progress_text.h"
 #include "reader_update/reader_view_state.h"
+#include "reader_update/run_progress_text.h"
 #include "reader_update/update_run.h"
+#include "shell/command_ids.h"
+#include "shell/control_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
+#include "windowing/key_state.h"
+#include "windowing/message_box.h"
 
 namespace flashwright {
 
 void CKindlerView::OnBeginUpdate() {
   BeginUpdateRequest request;
   request.have_firmware = SelectedFirmware(&request.base_name, &request.is_package);
-  request.firmware_listed = firmware_selector_->count() > 0;
+  request.firmware_listed = form().ItemCount(kIdcFirmwareSelector) > 0;
   request.port = SelectedPort();
   request.reader_known = true;
   request.version = version_;
@@ -44,21 +40,19 @@ void CKindlerView::OnBeginUpdate() {
     return;
   }
 
-  begin_button_->setEnabled(false);
-  tagit_box_->setEnabled(false);
-  iso_box_->setEnabled(false);
-  reset_button_->setEnabled(false);
-  port_selector_->setEnabled(false);
-  firmware_selector_->setEnabled(false);
+  for (int id : {kIdcBeginUpdate, kIdcTagIt, kIdcIso, kIdcResetConfiguration, kIdcPortSelector,
+                 kIdcFirmwareSelector}) {
+    form().Enable(id, false);
+  }
   App().SetBusy(true);
   StartRun(std::move(begin.job));
 }
 
 void CKindlerView::StartRun(std::unique_ptr<UpdateJob> job) {
-  ShowMessage(LoadString(IDS_UPDATE_IN_PROGRESS), MessageKind::Information, true);
+  ShowMessage(LoadString(IDS_UPDATE_IN_PROGRESS), ui::PaneKind::kNeutral, true);
   const std::string empty;
   ShowProgress(0, &empty, false);
-  job->target = post_target_->handle();
+  job->target = form().PostTarget();
   run_active_ = true;
   // A worker that cannot be started completes the job at once, so the completion handler
   // ends the run in every case.
@@ -84,8 +78,8 @@ void CKindlerView::OnUpdateComplete(std::unique_ptr<UpdateJob> job) {
   RunCompletion completion = CompleteUpdateRun(
       *job, Fields(), bootloader_, reset_selection_, [this](const UpdateOutcome& outcome) {
         // The failure stays readable behind the question.
-        ShowMessage(outcome.text, MessageKind::Error, true);
-        return ui::MessageBox(this, RetryQuestionText(outcome), LoadString(IDS_APP_TITLE),
+        ShowMessage(outcome.text, ui::PaneKind::kError, true);
+        return ui::MessageBox(FrameWindow(), RetryQuestionText(outcome), LoadString(IDS_APP_TITLE),
                               ui::kButtonsYesNo | ui::kIconError) == ui::kAnswerYes;
       });
   if (completion.retry) {
@@ -93,12 +87,12 @@ void CKindlerView::OnUpdateComplete(std::unique_ptr<UpdateJob> job) {
     StartRun(std::move(completion.retry));
     return;
   }
-  if (completion.kind == MessageKind::Success) {
-    ShowMessage(completion.text, MessageKind::Success, false);
+  if (completion.kind == ui::PaneKind::kSuccess) {
+    ShowMessage(completion.text, ui::PaneKind::kSuccess, false);
     if (advanced_) FillPortSelector(job->port);
     ReadReaderInformation(SelectedPort());
   } else {
-    ShowMessage(completion.text, MessageKind::Error, true);
+    ShowMessage(completion.text, ui::PaneKind::kError, true);
   }
   job.reset();
   EndRun();
@@ -106,13 +100,14 @@ void CKindlerView::OnUpdateComplete(std::unique_ptr<UpdateJob> job) {
 
 void CKindlerView::EndRun() {
   run_active_ = false;
-  begin_button_->setEnabled(true);
+  ui::Form& controls = form();
+  controls.Enable(kIdcBeginUpdate, true);
   const bool reset_allowed = !RecoverMode() && version_ > kSettingsVersionFloor;
-  tagit_box_->setEnabled(reset_allowed);
-  iso_box_->setEnabled(reset_allowed);
-  reset_button_->setEnabled(reset_allowed && reset_selection_ != 0);
-  port_selector_->setEnabled(true);
-  firmware_selector_->setEnabled(true);
+  controls.Enable(kIdcTagIt, reset_allowed);
+  controls.Enable(kIdcIso, reset_allowed);
+  controls.Enable(kIdcResetConfiguration, reset_allowed && reset_selection_ != 0);
+  controls.Enable(kIdcPortSelector, true);
+  controls.Enable(kIdcFirmwareSelector, true);
   ApplyLayout(advanced_);
   App().SetBusy(false);
 }
@@ -123,18 +118,13 @@ void CKindlerView::OnResetConfiguration() {
 }
 
 void CKindlerView::ShowResetConfigurationBox(std::int32_t result, std::uint8_t selection) {
-  ui::MessageBox(this, ResetConfigurationText(result, selection), LoadString(IDS_APP_TITLE),
+  ui::MessageBox(FrameWindow(), ResetConfigurationText(result, selection), LoadString(IDS_APP_TITLE),
                  result != 0 ? ui::kIconError : 0u);
 }
 
-TargetHandle CKindlerView::PostTargetHandle() const { return post_target_->handle(); }
+TargetHandle CKindlerView::PostTargetHandle() const { return form().PostTarget(); }
 
-bool CKindlerView::event(QEvent* event) {
-  ui::PostedRecordEvent* posted = ui::PostedRecordEvent::From(event);
-  if (!posted) return ui::FormView::event(event);
-
-  std::unique_ptr<PostedRecord> record = posted->TakeRecord();
-  const MessageId message = posted->message();
+void CKindlerView::OnPosted(MessageId message, std::unique_ptr<PostedRecord> record) {
   // A record of an unexpected kind is freed here rather than misread.
   if (message == UpdateCompleteMessage()) {
     if (auto* job = dynamic_cast<UpdateJob*>(record.get())) {
@@ -147,7 +137,6 @@ bool CKindlerView::event(QEvent* event) {
     if (message == VerifyProgressMessage()) OnVerifyProgress(std::move(owned));
     else if (message == ProgramProgressMessage()) OnProgramProgress(std::move(owned));
   }
-  return true;
 }
 
 }  // namespace flashwright

@@ -1,6 +1,6 @@
 #include "reader_update/outcome_text.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/commands.h"
 
 namespace flashwright {
@@ -70,7 +70,7 @@ UpdateOutcome ComposeUpdateOutcome(const UpdateJob& job, const std::string& firm
                                    std::uint16_t cached_bootloader) {
   UpdateOutcome outcome;
   if (job.result == 0) {
-    outcome.kind = MessageKind::Success;
+    outcome.kind = ui::PaneKind::kSuccess;
     outcome.text = FormatString(IDS_FIRMWARE_UPDATED, static_cast<int>(job.port));
     if (job.reset_selection != 0) {
       outcome.text += kLineBreak;
@@ -83,7 +83,7 @@ UpdateOutcome ComposeUpdateOutcome(const UpdateJob& job, const std::string& firm
     return outcome;
   }
 
-  outcome.kind = MessageKind::Error;
+  outcome.kind = ui::PaneKind::kError;
   bool retry_helps = false;
   std::string message = job.failed_in_check
                             ? CheckFailureMessage(job, firmware_folder)

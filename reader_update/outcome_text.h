@@ -6,14 +6,12 @@
 
 #include "reader_link/frame.h"
 #include "reader_update/download_engine.h"
+#include "windowing/message_pane.h"
 
 namespace flashwright {
 
-// Message kinds of the message pane.
-enum class MessageKind : int { Information = 0, Error = 1, Success = 2 };
-
 struct UpdateOutcome {
-  MessageKind kind = MessageKind::Information;
+  ui::PaneKind kind = ui::PaneKind::kNeutral;
   // Lines joined with "\r\n". A failure ends with "(Err:%ld,Line:%lu)".
   std::string text;
   // The run failed while programming a single image where a new run in recover mode may

@@ -24,7 +24,7 @@ struct ReaderPromptInput {
 
 struct ReaderPrompt {
   std::string text;  // messages joined by CR LF
-  MessageKind kind = MessageKind::Information;
+  ui::PaneKind kind = ui::PaneKind::kNeutral;
   bool ready = false;  // Begin Update may be pressed
 };
 

@@ -1,6 +1,6 @@
 #include "reader_update/run_discovery.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/find_reader.h"
 #include "reader_update/view_texts.h"
 

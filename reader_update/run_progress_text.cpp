@@ -1,6 +1,6 @@
 #include "reader_update/run_progress_text.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_update/progress_position.h"
 #include "reader_update/view_texts.h"
 

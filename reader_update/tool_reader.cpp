@@ -1,6 +1,6 @@
 #include "reader_update/tool_reader.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_information.h"
 #include "reader_update/run_discovery.h"

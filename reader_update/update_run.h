@@ -27,7 +27,7 @@ std::unique_ptr<UpdateJob> RetryUpdateJob(const UpdateJob& failed, std::uint8_t 
 using TryAgainQuestion = std::function<bool(const UpdateOutcome& outcome)>;
 
 struct RunCompletion {
-  MessageKind kind = MessageKind::Information;
+  ui::PaneKind kind = ui::PaneKind::kNeutral;
   std::string text;                  // the final message (after a "No", with message 151)
   std::unique_ptr<UpdateJob> retry;  // set when the user chose to try again
 };

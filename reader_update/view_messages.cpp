@@ -1,6 +1,6 @@
 #include "reader_update/view_messages.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/reader_info.h"
 
 namespace flashwright {

@@ -9,7 +9,7 @@
 set -euo pipefail
 build=${1:?usage: $0 <builddir> <outdir>}
 out=${2:?usage: $0 <builddir> <outdir>}
-program="$build/app/flashwright"
+program="$build/app/flashwright-testbuild"
 simulator="$build/tools/reader_sim/reader-sim"
 if [ ! -x "$program" ] || [ ! -x "$simulator" ]; then
   echo "screenshots: $program or $simulator is not built" >&2

@@ -1,30 +1,20 @@
 #include "usb_update/ezusb_fw_update_view.h"
 
-#include <QComboBox>
-#include <QEvent>
-#include <QKeySequence>
-#include <QLabel>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QShortcut>
-#include <QTextEdit>
-
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
 #include "platform/clock.h"
 #include "platform/installed_program_folder.h"
+#include "shell/command_ids.h"
+#include "shell/control_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"
 #include "usb_update/usb_update_engine.h"
-#include "usb_update/usb_update_form.h"
 #include "usb_update/usb_update_texts.h"
 #include "usb_update/usb_view_texts.h"
 #include "windowing/device_change.h"
 #include "windowing/key_state.h"
 #include "windowing/message_box.h"
 #include "windowing/message_pane.h"
-#include "windowing/qt_post_target.h"
 
 namespace flashwright {
 
@@ -39,39 +29,12 @@ bool device_notice_report_given = false;
 
 void ResetDeviceNoticeReportForTesting() { device_notice_report_given = false; }
 
-CEZUSBFWUpdateView::CEZUSBFWUpdateView(QWidget* parent) : ui::FormView(parent) {
-  BuildUsbUpdateForm(this);
-  device_list_ = findChild<QComboBox*>(QString::number(kIdcUsbDeviceList));
-  firmware_list_ = findChild<QComboBox*>(QString::number(kIdcUsbFirmwareList));
-  device_text_ = findChild<QLabel*>(QString::number(kIdcUsbDeviceInfo));
-  begin_button_ = findChild<QPushButton*>(QString::number(kIdcUsbBeginUpdate));
-  refresh_button_ = findChild<QPushButton*>(QString::number(kIdcUsbRefresh));
-  progress_bar_ = findChild<QProgressBar*>(QString::number(kIdcUsbProgressBar));
-  progress_status_ = findChild<QLabel*>(QString::number(kIdcUsbProgressStatus));
-  message_pane_ = findChild<QTextEdit*>(QString::number(kIdcUsbMessagePane));
-
-  // Only the user's choices count as selection changes, not the filling of the lists.
-  connect(device_list_, &QComboBox::activated, this, [this](int) {
-    RefreshDeviceInfo(SelectedDevice());
-    RefreshStatus();
-  });
-  connect(firmware_list_, &QComboBox::activated, this, [this](int) { RefreshStatus(); });
-  connect(begin_button_, &QPushButton::clicked, this, [this] { BeginUpdate(); });
-  connect(refresh_button_, &QPushButton::clicked, this, [this] { RefreshDeviceList(); });
-  auto* refresh_key = new QShortcut(QKeySequence(Qt::Key_F5), this);
-  refresh_key->setContext(Qt::WidgetWithChildrenShortcut);
-  connect(refresh_key, &QShortcut::activated, this, [this] { RefreshDeviceList(); });
-
-  post_target_ = std::make_unique<ui::QtPostTarget>(
-      this, std::initializer_list<const char*>{kUsbVerifyProgressMessage,
-                                               kUsbProgramProgressMessage,
-                                               kUsbUpdateCompleteMessage});
-}
+CEZUSBFWUpdateView::CEZUSBFWUpdateView() : ui::FormView(kIddUsbUpdateForm) {}
 
 CEZUSBFWUpdateView::~CEZUSBFWUpdateView() {
   UnregisterDeviceNotice();
   // From here on the worker's messages find no target and their records are freed.
-  post_target_.reset();
+  DestroyForm();
   // The worker owns the current device until it ends; it ends on its own (every request has
   // a time limit), and nothing of it may outlive the view that started it.
   if (worker_.joinable()) worker_.join();
@@ -81,12 +44,32 @@ CEZUSBFWUpdateView::~CEZUSBFWUpdateView() {
   }
 }
 
+void CEZUSBFWUpdateView::OnNotify(int control_id, ui::Notification notification) {
+  // Only the user's choices count as selection changes, not the filling of the lists. F5 is
+  // an accelerator of the form that clicks Refresh.
+  if (notification == ui::Notification::kSelChange) {
+    if (control_id == kIdcUsbDeviceList) {
+      RefreshDeviceInfo(SelectedDevice());
+      RefreshStatus();
+    } else if (control_id == kIdcUsbFirmwareList) {
+      RefreshStatus();
+    }
+    return;
+  }
+  if (notification != ui::Notification::kClicked) return;
+  if (control_id == kIdcUsbBeginUpdate) BeginUpdate();
+  else if (control_id == kIdcUsbRefresh) RefreshDeviceList();
+}
+
 void CEZUSBFWUpdateView::OnInitialUpdate() {
   ShellServices* shell = Shell();
   if (shell == nullptr) return;
   shell->SetTitleCommand(kCmdUsbDevice);
 
-  setUpdatesEnabled(false);
+  ui::Form& controls = form();
+  controls.AcceptPosted(
+      {kUsbVerifyProgressMessage, kUsbProgramProgressMessage, kUsbUpdateCompleteMessage});
+  controls.SetRedraw(false);
   RegisterDeviceNotice();
   SetUsbFirmwareFolderBeside(platform::InstalledProgramFolder());
 
@@ -96,7 +79,7 @@ void CEZUSBFWUpdateView::OnInitialUpdate() {
   FillFirmwareList(shell->GetUsbFirmwareOption(&option) ? UsbPreselectedImageName(option)
                                                         : std::string());
   HideProgress();
-  ShowMessage(std::string(), UsbMessageKind::kNeutral, false);
+  ShowMessage(std::string(), ui::PaneKind::kNeutral, false);
 
   if (shell->IsAdvanced(kCmdUsbDevice) == 1) EnterAdvancedMode();
   else EnterBasicMode();
@@ -108,55 +91,56 @@ void CEZUSBFWUpdateView::OnInitialUpdate() {
     if (!text.empty()) text += kLineBreak;
     ShowMessage(text + usb_texts::kNoDeviceNotices, shown_.kind, false);
   }
-  setUpdatesEnabled(true);
-  update();
+  controls.SetRedraw(true);
 }
 
 void CEZUSBFWUpdateView::RegisterDeviceNotice() {
   if (notification_ != nullptr) return;
-  notification_ = ui::RegisterDeviceNotice(window());
+  notification_ = ui::RegisterDeviceNotice(FrameWindow());
   notices_unavailable_ = notification_ == nullptr;
-  refresh_button_->setVisible(notices_unavailable_);
+  form().Show(kIdcUsbRefresh, notices_unavailable_);
 }
 
 void CEZUSBFWUpdateView::UnregisterDeviceNotice() { notification_.reset(); }
 
 void CEZUSBFWUpdateView::FillDeviceList(std::int32_t index_to_keep) {
-  device_list_->clear();
+  ui::Form& controls = form();
+  controls.ResetContent(kIdcUsbDeviceList);
   int selected = -1;
   for (const std::uint16_t index : ListUsbDevices()) {
-    if (index == index_to_keep) selected = device_list_->count();
-    device_list_->addItem(QString::fromStdString(UsbDeviceDisplayName(index)),
-                          static_cast<int>(index));
+    if (index == index_to_keep) selected = controls.ItemCount(kIdcUsbDeviceList);
+    controls.AddItem(kIdcUsbDeviceList, UsbDeviceDisplayName(index), index);
   }
-  if (device_list_->count() == 0) device_list_->addItem(usb_texts::kNone, -1);
-  device_list_->setCurrentIndex(selected >= 0 ? selected : 0);
+  if (controls.ItemCount(kIdcUsbDeviceList) == 0)
+    controls.AddItem(kIdcUsbDeviceList, usb_texts::kNone, -1);
+  controls.SetCurSel(kIdcUsbDeviceList, selected >= 0 ? selected : 0);
 }
 
 std::int32_t CEZUSBFWUpdateView::SelectedDevice() const {
-  const int item = device_list_->currentIndex();
-  return item < 0 ? -1 : device_list_->itemData(item).toInt();
+  const int item = form().CurSel(kIdcUsbDeviceList);
+  return item < 0 ? -1 : static_cast<std::int32_t>(form().ItemData(kIdcUsbDeviceList, item));
 }
 
 void CEZUSBFWUpdateView::RefreshDeviceInfo(std::int32_t index) {
   const UsbDeviceReading reading = ReadUsbDevice(index, ui::IsControlKeyDown());
   device_ = reading.info;
-  device_text_->setText(QString::fromStdString(ui::ToWidgetLineBreaks(reading.text)));
+  form().SetText(kIdcUsbDeviceInfo, reading.text);
 }
 
 void CEZUSBFWUpdateView::FillFirmwareList(const std::string& name_to_select) {
-  firmware_list_->clear();
+  ui::Form& controls = form();
+  controls.ResetContent(kIdcUsbFirmwareList);
   const std::vector<std::string> images = ListUsbImages(UsbFirmwareFolder());
-  for (const std::string& image : images) firmware_list_->addItem(QString::fromStdString(image));
+  for (const std::string& image : images) controls.AddItem(kIdcUsbFirmwareList, image);
   int selected = FindUsbImageIndex(images, name_to_select);
   // A given name that is not in the folder leaves the list without selection.
   if (selected < 0 && name_to_select.empty() && !images.empty()) selected = 0;
-  firmware_list_->setCurrentIndex(selected);
+  controls.SetCurSel(kIdcUsbFirmwareList, selected);
 }
 
 std::string CEZUSBFWUpdateView::SelectedImage() const {
-  const int item = firmware_list_->currentIndex();
-  return item < 0 ? std::string() : firmware_list_->itemText(item).toStdString();
+  const int item = form().CurSel(kIdcUsbFirmwareList);
+  return item < 0 ? std::string() : form().ItemText(kIdcUsbFirmwareList, item);
 }
 
 UsbPromptState CEZUSBFWUpdateView::PromptState() const {
@@ -166,8 +150,8 @@ UsbPromptState CEZUSBFWUpdateView::PromptState() const {
     state.device_name = UsbDeviceDisplayName(static_cast<std::uint16_t>(state.device));
   }
   state.device_known = !device_.product_string.empty();
-  state.image_selected = firmware_list_->currentIndex() >= 0;
-  state.image_count = static_cast<std::size_t>(firmware_list_->count());
+  state.image_selected = form().CurSel(kIdcUsbFirmwareList) >= 0;
+  state.image_count = static_cast<std::size_t>(form().ItemCount(kIdcUsbFirmwareList));
   std::string option;
   if (Shell() != nullptr && Shell()->GetUsbFirmwareOption(&option)) {
     state.preselected_image = UsbPreselectedImageName(option);
@@ -180,28 +164,30 @@ UsbPromptState CEZUSBFWUpdateView::PromptState() const {
 void CEZUSBFWUpdateView::RefreshStatus() {
   const UsbPrompt prompt = ComposeUsbPrompt(PromptState());
   ShowMessage(prompt.message.text, prompt.message.kind, false);
-  begin_button_->setEnabled(prompt.ready);
+  form().Enable(kIdcUsbBeginUpdate, prompt.ready);
 }
 
-void CEZUSBFWUpdateView::ShowMessage(const std::string& text, UsbMessageKind kind,
+void CEZUSBFWUpdateView::ShowMessage(const std::string& text, ui::PaneKind kind,
                                      bool redraw_now) {
   shown_.text = text;
   shown_.kind = kind;
-  ui::ShowPaneMessage(message_pane_, text, static_cast<ui::PaneKind>(kind), redraw_now);
+  form().ShowPaneMessage(kIdcUsbMessagePane, text, kind, redraw_now);
 }
 
 void CEZUSBFWUpdateView::ShowProgress(int position, const std::string& text) {
-  progress_bar_->setValue(position);
-  progress_bar_->show();
-  progress_status_->setText(QString::fromStdString(text));
-  progress_status_->show();
+  ui::Form& controls = form();
+  controls.SetProgressPos(kIdcUsbProgressBar, position);
+  controls.Show(kIdcUsbProgressBar, true);
+  controls.SetText(kIdcUsbProgressStatus, text);
+  controls.Show(kIdcUsbProgressStatus, true);
 }
 
 void CEZUSBFWUpdateView::HideProgress() {
-  progress_bar_->setValue(0);
-  progress_bar_->hide();
-  progress_status_->clear();
-  progress_status_->hide();
+  ui::Form& controls = form();
+  controls.SetProgressPos(kIdcUsbProgressBar, 0);
+  controls.Show(kIdcUsbProgressBar, false);
+  controls.SetText(kIdcUsbProgressStatus, std::string());
+  controls.Show(kIdcUsbProgressStatus, false);
 }
 
 void CEZUSBFWUpdateView::EnterAdvancedMode() {

@@ -21,23 +21,14 @@
 #include "usb_update/usb_update_prompt.h"
 #include "windowing/form_view.h"
 
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTextEdit;
-
 namespace flashwright {
 
-namespace ui {
-class QtPostTarget;
-}
 struct UsbProgress;
 struct UsbUpdateResult;
 
 class CEZUSBFWUpdateView : public ui::FormView {
  public:
-  explicit CEZUSBFWUpdateView(QWidget* parent = nullptr);
+  CEZUSBFWUpdateView();
   ~CEZUSBFWUpdateView() override;
 
   ui::ViewKind Kind() const override { return ui::ViewKind::kUsb; }
@@ -46,6 +37,8 @@ class CEZUSBFWUpdateView : public ui::FormView {
   bool OnUpdateCommand(ui::CommandState& state) override;
   bool HasCommand(int command_id) const override;
   void OnDeviceChange(unsigned event_type, std::uintptr_t event_data) override;
+  void OnNotify(int control_id, ui::Notification notification) override;
+  void OnPosted(MessageId message, std::unique_ptr<PostedRecord> record) override;
 
   void FillDeviceList(std::int32_t index_to_keep);
   // The item data of the selected device, -1 for "(none)" or no selection.
@@ -61,7 +54,7 @@ class CEZUSBFWUpdateView : public ui::FormView {
   // button and F5).
   void RefreshDeviceList();
 
-  void ShowMessage(const std::string& text, UsbMessageKind kind, bool redraw_now);
+  void ShowMessage(const std::string& text, ui::PaneKind kind, bool redraw_now);
 
   void OnVerifyProgress(std::unique_ptr<UsbProgress> progress);
   void OnProgramProgress(std::unique_ptr<UsbProgress> progress);
@@ -76,9 +69,6 @@ class CEZUSBFWUpdateView : public ui::FormView {
   // Where the worker posts this view's messages.
   TargetHandle PostTargetHandle() const;
 
- protected:
-  bool event(QEvent* event) override;
-
  private:
   void RegisterDeviceNotice();
   void UnregisterDeviceNotice();
@@ -88,15 +78,6 @@ class CEZUSBFWUpdateView : public ui::FormView {
   void EnableControls(bool enabled);
   std::string SelectedImage() const;
   UsbPromptState PromptState() const;
-
-  QComboBox* device_list_ = nullptr;
-  QComboBox* firmware_list_ = nullptr;
-  QLabel* device_text_ = nullptr;
-  QPushButton* begin_button_ = nullptr;
-  QPushButton* refresh_button_ = nullptr;
-  QProgressBar* progress_bar_ = nullptr;
-  QLabel* progress_status_ = nullptr;
-  QTextEdit* message_pane_ = nullptr;
 
   UsbDeviceInfo device_;
   UsbMessage shown_;  // what the message area shows
@@ -113,7 +94,6 @@ class CEZUSBFWUpdateView : public ui::FormView {
   bool confirming_ = false;
   bool change_during_confirmation_ = false;
   std::thread worker_;
-  std::unique_ptr<ui::QtPostTarget> post_target_;
 };
 
 // The note that device changes are not reported is given once per process; tests start anew.

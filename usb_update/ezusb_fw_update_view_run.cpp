@@ -1,13 +1,9 @@
 // The update run of the USB update view: Begin Update with its confirmation, and the progress
 // and completion messages of the update worker.
-#include <QComboBox>
-#include <QEvent>
-#include <QProgressBar>
-#include <QPushButton>
-
-#include "app/command_ids.h"
-#include "app/shell_services.h"
-#include "app/string_table.h"
+#include "shell/command_ids.h"
+#include "shell/control_ids.h"
+#include "shell/shell_services.h"
+#include "shell/string_table.h"
 #include "usb_update/ezusb_fw_update_view.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_image.h"
@@ -16,7 +12,6 @@
 #include "usb_update/usb_update_texts.h"
 #include "windowing/key_state.h"
 #include "windowing/message_box.h"
-#include "windowing/qt_post_target.h"
 
 namespace flashwright {
 
@@ -34,7 +29,7 @@ void CEZUSBFWUpdateView::BeginUpdate() {
   inputs.device_info = device_;
   inputs.markers = shell->UsbMarkers();
   inputs.ask = [this](UsbQuestion, const std::string& text) {
-    return ui::MessageBox(this, text, LoadString(IDS_APP_TITLE),
+    return ui::MessageBox(FrameWindow(), text, LoadString(IDS_APP_TITLE),
                           ui::kButtonsYesNo | ui::kIconError | ui::kDefaultButton2) ==
            ui::kAnswerYes;
   };
@@ -49,7 +44,7 @@ void CEZUSBFWUpdateView::BeginUpdate() {
   if (decision.step != UsbBeginStep::kStart) {
     if (change_held) {
       ListDevicesAgain();
-      begin_button_->setEnabled(ComposeUsbPrompt(PromptState()).ready);
+      form().Enable(kIdcUsbBeginUpdate, ComposeUsbPrompt(PromptState()).ready);
     }
     ShowMessage(decision.message.text, decision.message.kind, false);
     return;
@@ -60,36 +55,35 @@ void CEZUSBFWUpdateView::BeginUpdate() {
   UnregisterDeviceNotice();
   ShowMessage(decision.message.text, decision.message.kind, true);
   ShowProgress(0, std::string());
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
 
   run_active_ = true;
   change_during_run_ = change_held;
   // A worker that cannot be started posts its completion at once, so the completion handler
   // ends the update; only when not even that could be posted is the run completed here.
   UsbUpdateResult failed;
-  if (!StartUsbUpdateRun(post_target_->handle(), static_cast<std::uint16_t>(inputs.device),
+  if (!StartUsbUpdateRun(form().PostTarget(), static_cast<std::uint16_t>(inputs.device),
                          inputs.image_name, &worker_, &failed)) {
     FinishUpdate(failed);
   }
 }
 
 void CEZUSBFWUpdateView::EnableControls(bool enabled) {
-  begin_button_->setEnabled(enabled);
-  device_list_->setEnabled(enabled);
-  firmware_list_->setEnabled(enabled);
-  refresh_button_->setEnabled(enabled);
+  ui::Form& controls = form();
+  for (int id : {kIdcUsbBeginUpdate, kIdcUsbDeviceList, kIdcUsbFirmwareList, kIdcUsbRefresh})
+    controls.Enable(id, enabled);
 }
 
 void CEZUSBFWUpdateView::OnVerifyProgress(std::unique_ptr<UsbProgress> progress) {
   ShowProgress(0, UsbVerifyStatusText(*progress));
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
 }
 
 void CEZUSBFWUpdateView::OnProgramProgress(std::unique_ptr<UsbProgress> progress) {
   const int percent =
       progress->done == 0 ? 0 : UsbProgramPercent(progress->done, progress->total);
   ShowProgress(percent, UsbProgramStatusText(*progress));
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
   if (Shell() != nullptr) {
     Shell()->SetTitleProgress(kCmdUsbDevice, static_cast<std::int16_t>(percent));
   }
@@ -101,15 +95,15 @@ void CEZUSBFWUpdateView::OnUpdateComplete(std::unique_ptr<UsbUpdateResult> resul
 
 void CEZUSBFWUpdateView::FinishUpdate(const UsbUpdateResult& result) {
   HideProgress();
-  if (window() != nullptr) window()->repaint();
+  form().RedrawNow();
   ShellServices* shell = Shell();
   if (shell != nullptr) shell->SetTitleProgress(kCmdUsbDevice, -1);
 
   const UsbOutcome outcome = ComposeUsbOutcome(result, UsbFirmwareFolder());
   if (outcome.success) {
-    ShowMessage(outcome.text, UsbMessageKind::kSuccess, false);
+    ShowMessage(outcome.text, ui::PaneKind::kSuccess, false);
   } else {
-    ShowMessage(outcome.text, UsbMessageKind::kError, true);
+    ShowMessage(outcome.text, ui::PaneKind::kError, true);
   }
   // The device notification is off during the update, so a device that went meanwhile (the
   // likeliest cause of a failure) would stay listed.
@@ -127,30 +121,24 @@ void CEZUSBFWUpdateView::FinishUpdate(const UsbUpdateResult& result) {
     // read again now, and the outcome stays in the message area.
     change_during_run_ = false;
     ListDevicesAgain();
-    begin_button_->setEnabled(ComposeUsbPrompt(PromptState()).ready);
+    form().Enable(kIdcUsbBeginUpdate, ComposeUsbPrompt(PromptState()).ready);
   }
 }
 
-TargetHandle CEZUSBFWUpdateView::PostTargetHandle() const { return post_target_->handle(); }
+TargetHandle CEZUSBFWUpdateView::PostTargetHandle() const { return form().PostTarget(); }
 
-bool CEZUSBFWUpdateView::event(QEvent* event) {
-  ui::PostedRecordEvent* posted = ui::PostedRecordEvent::From(event);
-  if (posted == nullptr) return ui::FormView::event(event);
-
-  const MessageId message = posted->message();
+void CEZUSBFWUpdateView::OnPosted(MessageId message, std::unique_ptr<PostedRecord> record) {
   // A record of an unexpected kind, or one that comes when no update of this view runs, is
   // freed here rather than misread.
-  if (!run_active_) {
-    posted->TakeRecord();
-  } else if (message == UsbUpdateCompleteMessage()) {
-    if (auto result = TakeRecord<UsbUpdateResult>(posted->TakeRecord())) {
+  if (!run_active_) return;
+  if (message == UsbUpdateCompleteMessage()) {
+    if (auto result = TakeRecord<UsbUpdateResult>(std::move(record))) {
       OnUpdateComplete(std::move(result));
     }
-  } else if (auto progress = TakeRecord<UsbProgress>(posted->TakeRecord())) {
+  } else if (auto progress = TakeRecord<UsbProgress>(std::move(record))) {
     if (message == UsbVerifyProgressMessage()) OnVerifyProgress(std::move(progress));
     else if (message == UsbProgramProgressMessage()) OnProgramProgress(std::move(progress));
   }
-  return true;
 }
 
 }  // namespace flashwright

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "usb_update/usb_update_texts.h"
 
 namespace flashwright {

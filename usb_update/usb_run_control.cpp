@@ -4,13 +4,13 @@
 #include <new>
 #include <utility>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "usb_update/usb_device_info.h"
 
 namespace flashwright {
 namespace {
 
-UsbBeginDecision Decided(UsbBeginStep step, std::string text, UsbMessageKind kind) {
+UsbBeginDecision Decided(UsbBeginStep step, std::string text, ui::PaneKind kind) {
   UsbBeginDecision decision;
   decision.step = step;
   decision.message.text = std::move(text);
@@ -48,17 +48,17 @@ UsbBeginDecision BeginUsbUpdate(const UsbRunInputs& inputs) {
                        ? FormatString(IDS_SELECT_FIRMWARE,
                                       inputs.advanced ? "" : LoadString(IDS_ADVANCED_VIEW_SUFFIX))
                        : FormatString(IDS_NO_FIRMWARE_FILES, inputs.firmware_folder.c_str()),
-                   UsbMessageKind::kError);
+                   ui::PaneKind::kError);
   }
   if (inputs.device < 0) {
-    return Decided(UsbBeginStep::kNoDevice, LoadString(IDS_USB_NO_DEVICES), UsbMessageKind::kError);
+    return Decided(UsbBeginStep::kNoDevice, LoadString(IDS_USB_NO_DEVICES), ui::PaneKind::kError);
   }
   const std::uint16_t index = static_cast<std::uint16_t>(inputs.device);
   const std::string device_name = UsbDeviceDisplayName(index);
   if (inputs.device_info.product_string.empty()) {
     return Decided(UsbBeginStep::kUnknownDevice,
                    FormatString(IDS_USB_UNKNOWN_DEVICE, device_name.c_str()),
-                   UsbMessageKind::kError);
+                   ui::PaneKind::kError);
   }
 
   const UsbConfirmation confirmation = ConfirmUsbUpdate(
@@ -66,10 +66,10 @@ UsbBeginDecision BeginUsbUpdate(const UsbRunInputs& inputs) {
   UsbBeginDecision decision;
   if (inputs.control_key) {
     decision = Decided(UsbBeginStep::kReport, UsbCheckReportText(confirmation, inputs.device_info),
-                       UsbMessageKind::kNeutral);
+                       ui::PaneKind::kNeutral);
   } else if (!confirmation.ok) {
     decision = Decided(UsbBeginStep::kNotCompatible, UsbNotCompatibleText(confirmation.reason),
-                       UsbMessageKind::kError);
+                       ui::PaneKind::kError);
   } else if (confirmation.asked_may_not_work &&
              !SameDevice(inputs.read_device ? inputs.read_device(inputs.device)
                                             : ReadUsbDevice(inputs.device, false).info,
@@ -78,14 +78,14 @@ UsbBeginDecision BeginUsbUpdate(const UsbRunInputs& inputs) {
     // answer was given for the one the user saw, so nothing is written to another.
     decision = Decided(UsbBeginStep::kDeviceChanged,
                        FormatText(usb_texts::kDeviceChanged, device_name.c_str()),
-                       UsbMessageKind::kError);
+                       ui::PaneKind::kError);
   } else if (!inputs.advanced && IsAlreadyUpdated(inputs.device_info, confirmation.image)) {
     decision = Decided(UsbBeginStep::kAlreadyUpdated,
                        FormatString(IDS_USB_ALREADY_UPDATED, device_name.c_str()),
-                       UsbMessageKind::kSuccess);
+                       ui::PaneKind::kSuccess);
   } else {
     decision = Decided(UsbBeginStep::kStart, LoadString(IDS_UPDATE_IN_PROGRESS),
-                       UsbMessageKind::kNeutral);
+                       ui::PaneKind::kNeutral);
   }
   decision.confirmation = confirmation;
   return decision;

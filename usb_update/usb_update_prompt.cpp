@@ -1,6 +1,6 @@
 #include "usb_update/usb_update_prompt.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/text_case.h"
 
 namespace flashwright {
@@ -21,22 +21,22 @@ UsbPrompt ComposeUsbPrompt(const UsbPromptState& state) {
   };
   if (state.device < 0) {
     add(LoadString(IDS_USB_NO_DEVICES));
-    prompt.message.kind = UsbMessageKind::kError;
+    prompt.message.kind = ui::PaneKind::kError;
     prompt.ready = false;
   }
   if (!state.image_selected) {
     if (!state.preselected_image.empty()) {
       add(FormatString(IDS_FIRMWARE_FILE_NOT_FOUND, state.preselected_image.c_str(),
                        state.firmware_folder.c_str()));
-      prompt.message.kind = UsbMessageKind::kError;
+      prompt.message.kind = ui::PaneKind::kError;
       prompt.ready = false;
     } else if (state.image_count == 0) {
       add(FormatString(IDS_NO_FIRMWARE_FILES, state.firmware_folder.c_str()));
-      prompt.message.kind = UsbMessageKind::kError;
+      prompt.message.kind = ui::PaneKind::kError;
       prompt.ready = false;
     }
   }
-  if (prompt.message.kind != UsbMessageKind::kError && !state.image_selected) {
+  if (prompt.message.kind != ui::PaneKind::kError && !state.image_selected) {
     const std::string suffix = state.advanced ? "" : LoadString(IDS_ADVANCED_VIEW_SUFFIX);
     add(FormatString(IDS_SELECT_FIRMWARE, suffix.c_str()));
     prompt.ready = false;
@@ -47,7 +47,7 @@ UsbPrompt ComposeUsbPrompt(const UsbPromptState& state) {
   }
   if (prompt.ready) {
     add(LoadString(IDS_PRESS_BEGIN_UPDATE));
-    prompt.message.kind = UsbMessageKind::kNeutral;
+    prompt.message.kind = ui::PaneKind::kNeutral;
   }
   return prompt;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "usb_update/usb_compatibility.h"
+#include "windowing/message_pane.h"
 
 namespace flashwright {
 
@@ -21,12 +22,9 @@ inline constexpr char kReportDeviceLine[] = "Device:[%hX][%hX][%hX]%s";
 inline constexpr char kReportImageLine[] = "Firmware:[%hX][%hX][%hX]%s";
 }  // namespace usb_texts
 
-// How a message is shown: neutral, an error (red) or a success (green).
-enum class UsbMessageKind : int { kNeutral = 0, kError = 1, kSuccess = 2 };
-
 struct UsbMessage {
   std::string text;  // lines joined with "\r\n"
-  UsbMessageKind kind = UsbMessageKind::kNeutral;
+  ui::PaneKind kind = ui::PaneKind::kNeutral;
 };
 
 // What the prompt is made from.

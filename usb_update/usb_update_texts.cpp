@@ -1,6 +1,6 @@
 #include "usb_update/usb_update_texts.h"
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 
 namespace flashwright {
 namespace {

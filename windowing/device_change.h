@@ -1,38 +1,21 @@
-// Device-change notices: posted to the main frame from any thread (the USB layer's hot-plug
-// callback) and delivered on the user-interface thread.
+// Device-change notices: the system's notices that USB devices came or went, delivered to the
+// frame on the user-interface thread (FrameEvents::OnDeviceChange), which hands them to the
+// USB view.
 #pragma once
 
-#include <QEvent>
-#include <cstdint>
 #include <memory>
 
 #include "platform/usb_hotplug.h"
-
-class QObject;
+#include "windowing/window_ref.h"
 
 namespace flashwright::ui {
 
 // The notice that the set of device nodes changed.
 inline constexpr unsigned kDeviceNodesChanged = 7;
 
-class DeviceChangeEvent : public QEvent {
- public:
-  DeviceChangeEvent(unsigned event_type, std::uintptr_t data);
-  static QEvent::Type EventType();
-
-  unsigned event_type() const { return event_type_; }
-  std::uintptr_t data() const { return data_; }
-
- private:
-  unsigned event_type_;
-  std::uintptr_t data_;
-};
-
-void PostDeviceChange(QObject* frame, unsigned event_type, std::uintptr_t data);
-
-// Registers `frame` for the notices of USB devices that come and go: each reaches it on the
-// user-interface thread as kDeviceNodesChanged. Null when the system gives no such notices.
-// The caller drops the registration before `frame` goes.
-std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(QObject* frame);
+// Registers the frame window `frame` for the notices of the USB device interface class. Null
+// when the system gives no such notices. The caller drops the registration before the frame
+// goes.
+std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(WindowRef frame);
 
 }  // namespace flashwright::ui

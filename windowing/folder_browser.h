@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-class QWidget;
+#include "windowing/window_ref.h"
 
 namespace flashwright::ui {
 
@@ -16,14 +16,14 @@ enum class FolderChoice {
 };
 
 struct FolderBrowseRequest {
-  QWidget* owner = nullptr;
+  WindowRef owner;
   std::string title;
 };
 
 using FolderBrowserHandler = std::function<FolderChoice(const FolderBrowseRequest&, std::string*)>;
 
 // Only file-system folders can be chosen; the browser starts at the top of the file system.
-FolderChoice BrowseForFolder(QWidget* owner, const std::string& title, std::string* path);
+FolderChoice BrowseForFolder(WindowRef owner, const std::string& title, std::string* path);
 
 // An empty handler restores the real browser.
 void SetFolderBrowserHandler(FolderBrowserHandler handler);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-class QWidget;
+#include "windowing/window_ref.h"
 
 namespace flashwright::ui {
 
@@ -28,7 +28,7 @@ inline constexpr unsigned kDefaultButtonMask = 0xF00;
 enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
 struct MessageBoxRequest {
-  QWidget* owner = nullptr;
+  WindowRef owner;
   std::string text;     // as composed, lines separated by "\r\n"
   std::string caption;
   unsigned style = 0;
@@ -36,14 +36,13 @@ struct MessageBoxRequest {
 
 using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 
-// Shows a modal box owned by `owner` (or the active window) and returns the answer.
-int MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
+// Shows a modal box owned by `owner` (or the active window) and returns the answer. A box asked
+// for while another is open is a misuse (see ui_check.h); in release builds it is shown too.
+int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                unsigned style);
 
 // An empty handler restores the real boxes.
 void SetMessageBoxHandler(MessageBoxHandler handler);
 
-// "\r\n" line breaks as the widgets show them.
-std::string ToWidgetLineBreaks(const std::string& text);
 
 }  // namespace flashwright::ui

@@ -1,20 +1,24 @@
-// The coloured message pane of the update views: the whole text is replaced; the background is
-// red for an error, green for a success and the button face otherwise; the text is black, bold
-// for an error or a success.
+// The coloured message pane of the update views (a rich edit control): the whole text is
+// replaced; the background is red for an error, green for a success and the button face
+// otherwise; the text is black, bold for an error or a success.
 #pragma once
 
-#include <string>
-
-class QTextEdit;
+#include <cstdint>
 
 namespace flashwright::ui {
 
 enum class PaneKind : int { kNeutral = 0, kError = 1, kSuccess = 2 };
 
-// `text` with "\r\n" line breaks. With `redraw_now` the pane repaints at once.
-void ShowPaneMessage(QTextEdit* pane, const std::string& text, PaneKind kind, bool redraw_now);
+struct Rgb {
+  std::uint8_t red = 0, green = 0, blue = 0;
+  bool operator==(const Rgb&) const = default;
+};
 
-// Makes a text edit a message pane: read-only plain text on its own background.
-void SetUpMessagePane(QTextEdit* pane);
+inline constexpr Rgb kPaneErrorBackground{192, 0, 0};
+inline constexpr Rgb kPaneSuccessBackground{0, 192, 0};
+inline constexpr Rgb kPaneTextColour{0, 0, 0};
+
+// The system's button face colour: the neutral pane's background.
+Rgb ButtonFaceColour();
 
 }  // namespace flashwright::ui

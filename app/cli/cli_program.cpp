@@ -28,7 +28,7 @@
 #include "app/cli/usb_commands.h"
 #include "app/cli/usb_device_wait.h"
 #include "platform/wire_trace.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/console.h"
 #include "platform/text_case.h"
 #include "reader_link/tag_technology.h"
@@ -124,7 +124,7 @@ int UsageError(EventOutput& output, const std::string& command, const std::strin
     JsonObject object;
     object["event"] = "outcome";
     object["status"] = static_cast<int>(kExitUsage);
-    object["kind"] = KindName(MessageKind::Error);
+    object["kind"] = KindName(ui::PaneKind::kError);
     object["text"] = ConsoleText(text);
     // Written as the outcome event, without a second copy on stderr.
     std::fputs((object.dump() + "\n").c_str(), stdout);
@@ -367,7 +367,7 @@ int RunCli(int argc, char** argv, SignalWatcher* watcher) {
     fields["version"] = FLASHWRIGHT_VERSION;
     output.Event("version", fields,
                  FormatText(texts::kVersionText, kProgramName, FLASHWRIGHT_VERSION));
-    return output.Outcome(kExitSuccess, MessageKind::Success, "");
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
   }
   if (app.get_subcommands().empty()) return UsageError(output, "", "A subcommand is required.");
   output.set_quiet(args.quiet);

@@ -8,7 +8,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/tool_session.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_tools/tag_reads.h"
 
 namespace flashwright::cli {
@@ -68,10 +68,10 @@ int RunDiagnostics(int port, bool continuous, EventOutput& output, SignalWatcher
     ToolOperationScope scope(state);
     const TagRound round = ReadTagsOnce(state, &extra_byte);
     if (round.result != 0) {
-      return output.Outcome(kExitFailed, MessageKind::Error, round.status, round.fields);
+      return output.Outcome(kExitFailed, ui::PaneKind::kError, round.status, round.fields);
     }
     output.Event("tags", round.fields, round.text);
-    return output.Outcome(kExitSuccess, MessageKind::Success, "");
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
   }
 
   // Continuous reading holds the port from start to stop. Rounds fall on the ticks of a 500 ms
@@ -97,7 +97,7 @@ int RunDiagnostics(int port, bool continuous, EventOutput& output, SignalWatcher
   state.ReleaseReaderPort();
   JsonObject fields = ToolFields(state);
   fields["rounds"] = rounds;
-  return output.Outcome(kExitSuccess, MessageKind::Success, "", fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "", fields);
 }
 
 }  // namespace flashwright::cli

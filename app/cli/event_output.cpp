@@ -29,11 +29,11 @@ std::string ConsoleText(const std::string& text) {
   return result;
 }
 
-const char* KindName(MessageKind kind) {
+const char* KindName(ui::PaneKind kind) {
   switch (kind) {
-    case MessageKind::Error: return "error";
-    case MessageKind::Success: return "success";
-    case MessageKind::Information: break;
+    case ui::PaneKind::kError: return "error";
+    case ui::PaneKind::kSuccess: return "success";
+    case ui::PaneKind::kNeutral: break;
   }
   return "information";
 }
@@ -81,8 +81,8 @@ void EventOutput::WriteLine(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
 }
 
-void EventOutput::Message(MessageKind kind, const std::string& text) {
-  if (quiet_ && kind != MessageKind::Error) return;
+void EventOutput::Message(ui::PaneKind kind, const std::string& text) {
+  if (quiet_ && kind != ui::PaneKind::kError) return;
   if (json()) {
     JsonObject object;
     object["event"] = "message";
@@ -91,7 +91,7 @@ void EventOutput::Message(MessageKind kind, const std::string& text) {
     WriteJson(object);
     return;
   }
-  WriteLine(kind == MessageKind::Error ? err_ : out_, text);
+  WriteLine(kind == ui::PaneKind::kError ? err_ : out_, text);
 }
 
 void EventOutput::Event(const char* name, const JsonObject& fields, const std::string& text) {
@@ -161,7 +161,7 @@ void EventOutput::Progress(const ProgressReport& report) {
 
 void EventOutput::Notice(const std::string& text) { WriteLine(err_, text); }
 
-int EventOutput::Outcome(int exit_status, MessageKind kind, const std::string& given_text,
+int EventOutput::Outcome(int exit_status, ui::PaneKind kind, const std::string& given_text,
                          const JsonObject& given_fields) {
   const bool success = exit_status == 0;
   std::string text = given_text;

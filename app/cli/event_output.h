@@ -55,7 +55,7 @@ class EventOutput {
   void set_failure_annotator(FailureAnnotator annotator) { annotator_ = std::move(annotator); }
 
   // A message of the system: a line on stdout, or a "message" event.
-  void Message(MessageKind kind, const std::string& text);
+  void Message(ui::PaneKind kind, const std::string& text);
   // An event with fields of its own: `text` on stdout, or {"event": name, fields...}.
   void Event(const char* name, const JsonObject& fields, const std::string& text);
   // An event that tells how a run goes rather than what it found: as Event, but no line with -q.
@@ -66,7 +66,7 @@ class EventOutput {
   // The last word of a command. A success goes to stdout (in text mode), anything else to
   // stderr in every mode; in JSON mode an "outcome" event with the exit status and `fields`
   // follows. An empty text writes no line. Returns `exit_status`.
-  int Outcome(int exit_status, MessageKind kind, const std::string& text,
+  int Outcome(int exit_status, ui::PaneKind kind, const std::string& text,
               const JsonObject& fields = JsonObject::object());
   // Asks a yes/no question on the terminal and reads the answer from stdin. False for
   // anything but y or yes, and at the end of the input.
@@ -89,7 +89,7 @@ class EventOutput {
 // "\r\n" as "\n", for the console.
 std::string ConsoleText(const std::string& text);
 // "information", "error" or "success".
-const char* KindName(MessageKind kind);
+const char* KindName(ui::PaneKind kind);
 // The bar line a terminal shows: "[####----]  40% <status>", cut to `columns` - 1 characters.
 std::string RenderProgressBar(int position, const std::string& status, int columns);
 

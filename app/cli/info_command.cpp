@@ -4,7 +4,7 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "platform/port_map.h"
 #include "reader_link/reader_info.h"
@@ -19,12 +19,12 @@ int RunInfo(int port, EventOutput& output) {
   if (port == 0) {
     const ReaderDiscovery found = DiscoverReader(VersionLimits{});
     if (found.port <= 0) {
-      return output.Outcome(kExitNoReader, MessageKind::Error, LoadString(IDS_NO_READER_FOUND));
+      return output.Outcome(kExitNoReader, ui::PaneKind::kError, LoadString(IDS_NO_READER_FOUND));
     }
     if (found.result != 0) {
       JsonObject fields;
       fields["port"] = found.port;
-      return output.Outcome(kExitNoReader, MessageKind::Error, DiscoveryFailureText(found),
+      return output.Outcome(kExitNoReader, ui::PaneKind::kError, DiscoveryFailureText(found),
                             fields);
     }
     port = found.port;
@@ -33,7 +33,7 @@ int RunInfo(int port, EventOutput& output) {
   } else if (!platform::PortExists(static_cast<unsigned>(port))) {
     JsonObject fields;
     fields["port"] = port;
-    return output.Outcome(kExitNoReader, MessageKind::Error,
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError,
                           FormatString(IDS_PORT_DOES_NOT_EXIST, port, ""), fields);
   }
 
@@ -61,10 +61,10 @@ int RunInfo(int port, EventOutput& output) {
     JsonObject outcome;
     outcome["port"] = port;
     outcome["result"] = info.result;
-    return output.Outcome(kExitNoReader, MessageKind::Error,
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError,
                           FormatString(IDS_NO_READER_ON_PORT, port, ""), outcome);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 }
 
 }  // namespace flashwright::cli

@@ -1,7 +1,7 @@
 #include "app/cli/open_failure_reason.h"
 
 #include "app/cli/cli_texts.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/port_map.h"
 #include "platform/system_error.h"
 #include "reader_link/transport.h"

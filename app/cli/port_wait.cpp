@@ -8,7 +8,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/ports_command.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/port_map.h"
 #include "reader_link/commands.h"
 #include "reader_link/transport.h"
@@ -67,7 +67,7 @@ int FindPort(const std::string& argument, int wait_seconds, EventOutput& output,
     fields["device"] = argument;
     fields["errno"] = ENOENT;
     fields["reason"] = "no-device";
-    return output.Outcome(kExitNoReader, MessageKind::Error,
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError,
                           FormatText(texts::kNoComNumber, argument.c_str()), fields);
   }
   const auto deadline = Clock::now() + std::chrono::seconds(wait_seconds);
@@ -79,7 +79,7 @@ int FindPort(const std::string& argument, int wait_seconds, EventOutput& output,
     }
     if (Clock::now() >= deadline) break;
     if (!told) {
-      output.Message(MessageKind::Information,
+      output.Message(ui::PaneKind::kNeutral,
                      FormatText(texts::kWaitingFor, wait_seconds, PortName(argument).c_str()));
       told = true;
     }
@@ -93,7 +93,7 @@ int FindPort(const std::string& argument, int wait_seconds, EventOutput& output,
   }
   fields["waited"] = wait_seconds;
   fields["reason"] = "timeout";
-  return output.Outcome(kExitTimeout, MessageKind::Error,
+  return output.Outcome(kExitTimeout, ui::PaneKind::kError,
                         FormatText(texts::kWaitTimedOut, PortName(argument).c_str(),
                                    wait_seconds),
                         fields);

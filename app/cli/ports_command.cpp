@@ -6,7 +6,7 @@
 
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "platform/device_setup.h"
 #include "platform/port_map.h"
@@ -56,8 +56,8 @@ int RunPorts(EventOutput& output, bool discover) {
                    OrDash(record.hardware_id).c_str(), OrDash(record.friendly_name).c_str());
     output.Event("port", fields, text);
   }
-  if (listed == 0 && !output.json()) output.Message(MessageKind::Information, texts::kNoPorts);
-  if (!discover) return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  if (listed == 0 && !output.json()) output.Message(ui::PaneKind::kNeutral, texts::kNoPorts);
+  if (!discover) return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 
   const VersionLimits limits;
   const ReaderDiscovery found = DiscoverReader(limits);
@@ -72,7 +72,7 @@ int RunPorts(EventOutput& output, bool discover) {
   fields["source"] = found.source;
   output.Event("discovery", fields,
                std::string(texts::kAutoDetectLabel) + DiscoveryReport(found, limits));
-  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 }
 
 }  // namespace flashwright::cli

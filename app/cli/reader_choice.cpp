@@ -1,7 +1,7 @@
 #include "app/cli/reader_choice.h"
 
 #include "app/cli/cli_texts.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/reader_info.h"
 
 namespace flashwright::cli {

@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/reader_choice.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "reader_link/reader_link.h"
 #include "reader_update/outcome_text.h"
@@ -19,7 +19,7 @@ int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output)
   if (!chosen.found) {
     JsonObject fields;
     fields["port"] = chosen.reader.port;
-    return output.Outcome(kExitNoReader, MessageKind::Error, chosen.failure, fields);
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError, chosen.failure, fields);
   }
   const RunReader& choice = chosen.reader;
   output.Event("reader", ReaderFields(choice), ReaderLine(choice));
@@ -30,7 +30,7 @@ int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output)
   // The view offers the command only for readers that have it; older ones are not sent it.
   if (choice.version <= kSettingsVersionFloor) {
     fields["result"] = nullptr;
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kResetNeedsNewerReader, names.c_str(), choice.port,
                                      VersionText(choice.version).c_str()),
                           fields);
@@ -38,9 +38,9 @@ int RunResetConfiguration(int port, std::uint8_t selection, EventOutput& output)
   const LinkError result = ResetReaderConfiguration(choice.port, selection);
   fields["result"] = result;
   const std::string text = ResetConfigurationText(result, selection);
-  if (result != 0) return output.Outcome(kExitFailed, MessageKind::Error, text, fields);
+  if (result != 0) return output.Outcome(kExitFailed, ui::PaneKind::kError, text, fields);
   output.Event("reset_config", fields, text);
-  return output.Outcome(kExitSuccess, MessageKind::Success, "", fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "", fields);
 }
 
 }  // namespace flashwright::cli

@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/tool_session.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_tools/portal_afi.h"
 #include "reader_tools/power_level.h"
 #include "reader_tools/security_method.h"
@@ -22,13 +22,13 @@ int Failed(EventOutput& output, const ToolPortState& state, ToolResult result,
            const char* refusal_sentence = nullptr) {
   JsonObject fields = ToolFields(state);
   fields["result"] = result;
-  return output.Outcome(kExitFailed, MessageKind::Error,
+  return output.Outcome(kExitFailed, ui::PaneKind::kError,
                         ToolStatusText(result, refusal_sentence), fields);
 }
 
 int Done(EventOutput& output, const char* event, JsonObject fields, const std::string& text) {
   output.Event(event, fields, text);
-  return output.Outcome(kExitSuccess, MessageKind::Success, "");
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, "");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/reader_choice.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "discovery/version_gate.h"
 #include "reader_link/reader_info.h"
 #include "reader_update/tool_reader.h"
@@ -17,7 +17,7 @@ int StartToolSession(int port, EventOutput& output, ToolPortState* state) {
   if (!chosen.found) {
     JsonObject fields;
     fields["port"] = chosen.reader.port;
-    return output.Outcome(kExitNoReader, MessageKind::Error, chosen.failure, fields);
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError, chosen.failure, fields);
   }
   const RunReader& choice = chosen.reader;
   state->SetPort(choice.port);

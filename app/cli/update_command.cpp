@@ -10,7 +10,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/port_wait.h"
 #include "app/cli/reader_choice.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "reader_link/reader_info.h"
 #include "reader_update/download_engine.h"
 #include "reader_update/firmware_source.h"
@@ -172,13 +172,13 @@ int RunCheckOnly(const UpdateRequest& request, const RunReader& choice, EventOut
   if (job.result != 0) {
     const UpdateOutcome outcome =
         ComposeUpdateOutcome(job, request.firmware_folder, kViewSuffix, choice.bootloader);
-    return output.Outcome(kExitFailed, MessageKind::Error, outcome.text, JobFields(job));
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, outcome.text, JobFields(job));
   }
   const std::string text =
       request.recover
           ? FormatText(texts::kCheckPassedRecover, job.base_name.c_str())
           : FormatText(texts::kCheckPassed, job.base_name.c_str(), choice.port);
-  return output.Outcome(kExitSuccess, MessageKind::Success, text, JobFields(job));
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, text, JobFields(job));
 }
 
 // After a successful update: waits for the reader to answer again after its restart and tells
@@ -186,14 +186,14 @@ int RunCheckOnly(const UpdateRequest& request, const RunReader& choice, EventOut
 int ReportVersionAfter(const UpdateRequest& request, const UpdateJob& done,
                        const RunCompletion& completion, EventOutput& output) {
   const int port = static_cast<int>(done.port);
-  output.Message(MessageKind::Information,
+  output.Message(ui::PaneKind::kNeutral,
                  FormatText(texts::kWaitingForAnswer, request.wait_seconds, port));
   JsonObject fields = JobFields(done);
   std::uint32_t version = 0;
   if (!WaitForReaderAnswer(port, request.wait_seconds, &version)) {
     fields["waited"] = request.wait_seconds;
     fields["reason"] = "timeout";
-    return output.Outcome(kExitTimeout, MessageKind::Error,
+    return output.Outcome(kExitTimeout, ui::PaneKind::kError,
                           completion.text + "\n" +
                               FormatText(texts::kNoAnswerAfter, port, request.wait_seconds),
                           fields);
@@ -212,7 +212,7 @@ int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
   RunPump pump(output, watcher);
   const MessageFields fields{request.firmware_folder, kViewSuffix};
   for (;;) {
-    output.Message(MessageKind::Information, LoadString(IDS_UPDATE_IN_PROGRESS));
+    output.Message(ui::PaneKind::kNeutral, LoadString(IDS_UPDATE_IN_PROGRESS));
     pump.ResetBar();
     job->target = pump.handle();
     std::unique_ptr<UpdateJob> done;
@@ -221,7 +221,7 @@ int RunUpdateJobs(const UpdateRequest& request, std::unique_ptr<UpdateJob> job,
       StartUpdateWorker(std::move(job));
       done = TakeRecord<UpdateJob>(pump.WaitFor(UpdateCompleteMessage()));
     }
-    if (!done) return output.Outcome(kExitFailed, MessageKind::Error,
+    if (!done) return output.Outcome(kExitFailed, ui::PaneKind::kError,
                                      LoadString(IDS_UPDATE_ERROR));
     RunCompletion completion = CompleteUpdateRun(
         *done, fields, choice.bootloader, request.reset_selection,
@@ -274,18 +274,18 @@ int RunUpdate(const UpdateRequest& request, EventOutput& output, SignalWatcher* 
     JsonObject fields = ReaderFields(started.reader);
     fields["firmware"] = request.firmware.base_name;
     fields["skipped"] = true;
-    return output.Outcome(kExitSuccess, MessageKind::Success, started.text, fields);
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, started.text, fields);
   }
   if (started.job) started.job->reset_selection = request.reset_selection;
   if (started.step != BeginUpdateStep::Start) {
     if (started.reason == RefusalReason::Version) {
       JsonObject fields = ReaderFields(started.reader);
       fields["gate"] = started.verdict;
-      return output.Outcome(kExitFailed, MessageKind::Error, started.text, fields);
+      return output.Outcome(kExitFailed, ui::PaneKind::kError, started.text, fields);
     }
     JsonObject fields;
     fields["port"] = started.reader.port;
-    return output.Outcome(kExitNoReader, MessageKind::Error, started.text, fields);
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError, started.text, fields);
   }
   if (request.check_only) return RunCheckOnly(request, started.reader, output, watcher);
   return RunUpdateJobs(request, std::move(started.job), started.reader, output, watcher);

@@ -14,7 +14,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/usb_device_wait.h"
 #include "app/cli/usb_open_failure.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/posted_messages.h"
 #include "usb_update/usb_compatibility.h"
 #include "usb_update/usb_device.h"
@@ -53,7 +53,8 @@ JsonObject DeviceFields(int index, const UsbDeviceReading& reading) {
 // The device the command names, or an exit status with its text told.
 int CheckDevice(int device, EventOutput& output) {
   if (device < 0 || device >= kUsbIndexLimit) {
-    return output.Outcome(kExitUsage, MessageKind::Error, FormatText(texts::kUsbBadIndex, device));
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
+                          FormatText(texts::kUsbBadIndex, device));
   }
   const std::vector<std::uint16_t> present = ListUsbDevices();
   if (std::find(present.begin(), present.end(), device) != present.end()) return kExitSuccess;
@@ -63,7 +64,7 @@ int CheckDevice(int device, EventOutput& output) {
                                      : FormatText(texts::kUsbNoSuchDevice, device);
   // The list ends at the first device that cannot be opened: that one may be the reason.
   AnnotateUsbOpenFailure(present.empty() ? 0 : present.back() + 1, device, &text, &fields);
-  return output.Outcome(kExitNoReader, MessageKind::Error, text, fields);
+  return output.Outcome(kExitNoReader, ui::PaneKind::kError, text, fields);
 }
 
 // The progress of an EEPROM read, told as the pass `pass` with the status `status_format`.
@@ -152,7 +153,7 @@ int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& i
   if (verify.error != 0) {
     fields["verify_error"] = verify.error;
     fields["verify_offset"] = verify.offset;
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbVerifyReadError,
                                      static_cast<unsigned long>(verify.offset),
                                      static_cast<long>(verify.error)),
@@ -162,13 +163,13 @@ int VerifyWrittenImage(const UsbUpdateArguments& arguments, const std::string& i
     const auto offset = static_cast<unsigned long>(verify.offset);
     fields["verify_offset"] = offset;
     return output.Outcome(
-        kExitFailed, MessageKind::Error,
+        kExitFailed, ui::PaneKind::kError,
         FormatText(texts::kUsbVerifyMismatch, offset, offset, static_cast<unsigned>(verify.found),
                    image_name.c_str(), static_cast<unsigned>(verify.expected)),
         fields);
   }
   fields["verified"] = true;
-  output.Message(MessageKind::Information,
+  output.Message(ui::PaneKind::kNeutral,
                  FormatText(texts::kUsbVerified, static_cast<unsigned long>(verify.size),
                             device_name.c_str(), image_name.c_str()));
   return kExitSuccess;
@@ -198,9 +199,9 @@ int RunUsbList(EventOutput& output) {
     // No device is an answer, not a failure.
     std::string text = LoadString(IDS_USB_NO_DEVICES);
     if (!refused.empty()) text += "\n" + refused;
-    return output.Outcome(kExitSuccess, MessageKind::Information, text, outcome);
+    return output.Outcome(kExitSuccess, ui::PaneKind::kNeutral, text, outcome);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, refused, outcome);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, refused, outcome);
 }
 
 int RunUsbInfo(int device, EventOutput& output) {
@@ -209,7 +210,7 @@ int RunUsbInfo(int device, EventOutput& output) {
   JsonObject fields = DeviceFields(device, reading);
   fields["text"] = ConsoleText(reading.text);
   if (reading.result != 0) {
-    return output.Outcome(kExitFailed, MessageKind::Error, reading.text, fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, reading.text, fields);
   }
   const std::string name = UsbDeviceDisplayName(static_cast<std::uint16_t>(device));
   std::string text = FormatText(texts::kUsbInfoDevice, name.c_str());
@@ -228,24 +229,24 @@ int RunUsbInfo(int device, EventOutput& output) {
                                   reading.driver_build);
     if (reading.has_revision) fields["driver_revision"] = reading.driver_revision;
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, text, fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, text, fields);
 }
 
 int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
                  SignalWatcher* watcher) {
   if (!SetUsbFirmwareFolder(arguments.firmware_folder)) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_NO_FIRMWARE_FILES, arguments.firmware_folder.c_str()));
   }
   const std::string folder = UsbFirmwareFolder();
   const std::vector<std::string> images = ListUsbImages(folder);
   if (images.empty()) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_NO_FIRMWARE_FILES, folder.c_str()));
   }
   const std::string image = FindUsbImage(images, arguments.firmware);
   if (image.empty()) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatString(IDS_FIRMWARE_FILE_NOT_FOUND, arguments.firmware.c_str(),
                                        folder.c_str()));
   }
@@ -292,7 +293,7 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   const UsbBeginDecision decision = BeginUsbUpdate(inputs);
   if (decision.step == UsbBeginStep::kUnknownDevice) {
     // A device whose product string cannot be read is not updated (the view refuses it too).
-    return output.Outcome(kExitFailed, MessageKind::Error, decision.message.text, device_fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, decision.message.text, device_fields);
   }
   const UsbConfirmation& confirmation = decision.confirmation;
   JsonObject check_fields = device_fields;
@@ -304,38 +305,38 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
   check_fields["image_product_id"] = Hex4(confirmation.image.product_id);
   check_fields["image_product"] = confirmation.image.product_text;
   if (refused_for_json) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatText(texts::kUsbQuestionRefused, ConsoleText(unanswered).c_str()),
                           check_fields);
   }
   if (decision.step == UsbBeginStep::kAlreadyUpdated) {
     check_fields["skipped"] = true;
-    return output.Outcome(kExitSuccess, MessageKind::Success, decision.message.text,
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, decision.message.text,
                           check_fields);
   }
   if (decision.step != UsbBeginStep::kStart) {
-    return output.Outcome(kExitFailed, MessageKind::Error, decision.message.text, check_fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, decision.message.text, check_fields);
   }
   if (arguments.check_only) {
-    return output.Outcome(kExitSuccess, MessageKind::Success,
+    return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess,
                           FormatText(texts::kUsbCheckPassed, image.c_str(), device_name.c_str()),
                           check_fields);
   }
 
   // A device named by its place must still be there: the index may now lead to another one.
   if (!arguments.bus_path.empty() && UsbBusPath(arguments.device) != arguments.bus_path) {
-    return output.Outcome(kExitNoReader, MessageKind::Error,
+    return output.Outcome(kExitNoReader, ui::PaneKind::kError,
                           FormatText(texts::kUsbDeviceMoved, arguments.bus_path.c_str(),
                                      arguments.device),
                           check_fields);
   }
-  output.Message(MessageKind::Information, decision.message.text);
+  output.Message(ui::PaneKind::kNeutral, decision.message.text);
   const std::unique_ptr<UsbUpdateResult> result =
       RunWorker(arguments.device, image, output, watcher);
   const UsbOutcome outcome = ComposeUsbOutcome(*result, folder);
   JsonObject fields = ResultFields(*result);
   if (!outcome.success) {
-    return output.Outcome(kExitFailed, MessageKind::Error, outcome.text, fields);
+    return output.Outcome(kExitFailed, ui::PaneKind::kError, outcome.text, fields);
   }
   if (arguments.verify) {
     const int verified = VerifyWrittenImage(arguments, image, device_name, output, fields);
@@ -346,14 +347,14 @@ int RunUsbUpdate(const UsbUpdateArguments& arguments, EventOutput& output,
     return ReportUsbDeviceAfter(arguments.device, arguments.bus_path, arguments.wait_seconds,
                                 outcome.text, fields, output);
   }
-  return output.Outcome(kExitSuccess, MessageKind::Success, outcome.text, fields);
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess, outcome.text, fields);
 }
 
 int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& output) {
   namespace fs = std::filesystem;
   std::error_code error;
   if (!force && fs::exists(file, error)) {
-    return output.Outcome(kExitUsage, MessageKind::Error,
+    return output.Outcome(kExitUsage, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupExists, file.c_str()));
   }
   if (const int status = CheckDevice(device, output); status != kExitSuccess) return status;
@@ -368,20 +369,20 @@ int RunUsbBackup(int device, const std::string& file, bool force, EventOutput& o
   if (backup.error != 0) {
     fields["error"] = backup.error;
     fields["offset"] = backup.offset;
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupReadError, name.c_str(),
                                      static_cast<unsigned long>(backup.offset),
                                      static_cast<long>(backup.error)),
                           fields);
   }
   if (!backup.write_error.empty()) {
-    return output.Outcome(kExitFailed, MessageKind::Error,
+    return output.Outcome(kExitFailed, ui::PaneKind::kError,
                           FormatText(texts::kUsbBackupWriteError, file.c_str(),
                                      backup.write_error.c_str()),
                           fields);
   }
   fields["bytes"] = backup.size;
-  return output.Outcome(kExitSuccess, MessageKind::Success,
+  return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess,
                         FormatText(texts::kUsbBackupDone, static_cast<unsigned long>(backup.size),
                                    name.c_str(), file.c_str()),
                         fields);

@@ -10,7 +10,7 @@
 #include "app/cli/cli_arguments.h"
 #include "app/cli/cli_texts.h"
 #include "app/cli/exit_status.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/usb_driver_io.h"
 #include "usb_update/usb_device_info.h"
 #include "usb_update/usb_device_location.h"
@@ -111,12 +111,12 @@ int FindUsbDevice(const std::string& argument, int wait_seconds, EventOutput& ou
       }
     }
     if (error == static_cast<UsbError>(platform::kErrorNotSupported)) {
-      return output.Outcome(kExitUsage, MessageKind::Error, texts::kUsbNoBusPaths,
+      return output.Outcome(kExitUsage, ui::PaneKind::kError, texts::kUsbNoBusPaths,
                             ArgumentFields(*device));
     }
     if (wait_seconds <= 0 || Clock::now() >= deadline) break;
     if (!told && present < 0) {
-      output.Message(MessageKind::Information, FormatText(texts::kWaitingFor, wait_seconds,
+      output.Message(ui::PaneKind::kNeutral, FormatText(texts::kWaitingFor, wait_seconds,
                                                           DeviceName(*device).c_str()));
       told = true;
     }
@@ -126,14 +126,14 @@ int FindUsbDevice(const std::string& argument, int wait_seconds, EventOutput& ou
   if (wait_seconds > 0) {
     fields["waited"] = wait_seconds;
     fields["reason"] = "timeout";
-    return output.Outcome(kExitTimeout, MessageKind::Error,
+    return output.Outcome(kExitTimeout, ui::PaneKind::kError,
                           FormatText(texts::kUsbWaitTimedOut, DeviceName(*device).c_str(),
                                      wait_seconds),
                           fields);
   }
   fields["errno"] = ENOENT;
   fields["reason"] = "no-device";
-  return output.Outcome(kExitNoReader, MessageKind::Error,
+  return output.Outcome(kExitNoReader, ui::PaneKind::kError,
                         FormatText(texts::kUsbNoDeviceAt, device->bus_path.c_str()), fields);
 }
 
@@ -144,7 +144,7 @@ int ReportUsbDeviceAfter(int index, std::string bus_path, int wait_seconds,
   device.index = bus_path.empty() ? index : -1;
   device.bus_path = bus_path;
   const std::string name = UsbNameAndPlace(index);
-  output.Message(MessageKind::Information,
+  output.Message(ui::PaneKind::kNeutral,
                  FormatText(texts::kUsbWaitingForReattach, wait_seconds, name.c_str()));
 
   // The device counts as attached again once it was seen gone, or when it has another name in
@@ -163,7 +163,7 @@ int ReportUsbDeviceAfter(int index, std::string bus_path, int wait_seconds,
       const UsbDeviceReading reading = ReadUsbDevice(present, false);
       if (reading.result == 0 && !reading.info.product_string.empty()) {
         fields["version_after"] = reading.info.product_string;
-        return output.Outcome(kExitSuccess, MessageKind::Success,
+        return output.Outcome(kExitSuccess, ui::PaneKind::kSuccess,
                               completion + "\n" +
                                   FormatText(texts::kUsbProductAfter,
                                              reading.info.product_string.c_str()),
@@ -175,7 +175,7 @@ int ReportUsbDeviceAfter(int index, std::string bus_path, int wait_seconds,
   }
   fields["waited"] = wait_seconds;
   fields["reason"] = "timeout";
-  return output.Outcome(kExitTimeout, MessageKind::Error,
+  return output.Outcome(kExitTimeout, ui::PaneKind::kError,
                         completion + "\n" +
                             FormatText(texts::kUsbNotBackAfter, name.c_str(), wait_seconds),
                         fields);

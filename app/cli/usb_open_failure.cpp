@@ -5,7 +5,7 @@
 #include "app/cli/cli_texts.h"
 #include "app/cli/open_failure_reason.h"
 #include "app/cli/usb_device_wait.h"
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/usb_driver_io.h"
 #include "platform/usb_driver_requests.h"
 #include "usb_update/usb_device_location.h"

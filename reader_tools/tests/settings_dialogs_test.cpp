@@ -1,479 +1,458 @@
 // The four settings dialogs against a simulated reader: what they show, what they send for an
-// entry, which entries they refuse, and their messages. One test class per dialog.
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QtTest>
+// entry, which entries they refuse, and their messages. One test suite per dialog.
+#include <gtest/gtest.h>
+
+#include <chrono>
 
 #include "reader_tools/chute_security_method.h"
 #include "reader_tools/portal_afi_default.h"
 #include "reader_tools/rf_power_level.h"
 #include "reader_tools/rf_transmit_mode.h"
 #include "reader_tools/tests/tool_dialog_fixture.h"
+#include "shell/control_ids.h"
+#include "windowing/message_box.h"
 
 namespace flashwright::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Texts = std::vector<std::string>;
 
-void Type(QWidget* dialog, const char* id, const QString& text) {
-  auto* edit = FindControl<QLineEdit>(dialog, id);
-  edit->clear();
-  QTest::keyClicks(edit, text);
+// A position of the list as the user picks it; -1 leaves nothing selected (the program can
+// do that, the user cannot).
+void Choose(ui::Form& form, int id, int position) {
+  if (position < 0) form.SetCurSel(id, -1);
+  else form.Choose(id, position);
 }
 
-void Choose(QWidget* dialog, const char* id, int position) {
-  FindControl<QComboBox>(dialog, id)->setCurrentIndex(position);
+// The confirmations and refusals are plain boxes: OK and no icon.
+void ExpectPlainBox(const RecordedBox& box) {
+  EXPECT_EQ(box.style & ui::kButtonMask, unsigned{ui::kButtonsOk});
+  EXPECT_EQ(box.style & ui::kIconMask, 0u);
 }
 
-QStringList Items(QWidget* dialog, const char* id) {
-  QStringList items;
-  auto* list = FindControl<QComboBox>(dialog, id);
-  for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
-  return items;
-}
-
-}  // namespace
-
-class PortalAfiTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void ShowsTheCurrentValueOnOpening();
-  void EntriesAreSentAsTypedAndConfirmed();
-  void BadEntriesAreRefusedAndNothingIsSent();
-  void StatusFortyNineHasNoSentenceOfItsOwn();
-};
-
-void PortalAfiTest::ShowsTheCurrentValueOnOpening() {
+TEST(PortalAfiTest, ShowsTheCurrentValueOnOpening) {
   sim::ReaderSimOptions options;
   options.portal_afi = 0x05;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CPortalAFIDefault>(kFirstD6Reader);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("Portal AFI Value"));
-  QCOMPARE(ControlText(dialog.get(), "1031"), QStringLiteral("05"));
-  QCOMPARE(ControlText(dialog.get(), "1030"), QStringLiteral("Set AFI Value"));
-  QCOMPARE(FindControl<QLineEdit>(dialog.get(), "1032")->maxLength(), 2);
-  QVERIFY(FindControl<QLineEdit>(dialog.get(), "1031")->isReadOnly());
-  QCOMPARE(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x41, 0x3E, 0xD5}}));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CPortalAFIDefault>(kFirstD6Reader, [&](CPortalAFIDefault& dialog) {
+    ui::Form& form = dialog.form();
+    EXPECT_STREQ(form.Template().caption, "Portal AFI Value");
+    EXPECT_EQ(form.Text(kIdcCurrentAfi), "05");
+    EXPECT_EQ(form.Text(kIdcSetAfi), "Set AFI Value");
+    ASSERT_NE(ControlOf(dialog, kIdcAfiEntry), nullptr);
+    EXPECT_EQ(ControlOf(dialog, kIdcAfiEntry)->max_chars, 2);
+    EXPECT_NE(ControlOf(dialog, kIdcCurrentAfi)->style & ui::kStyleReadOnly, 0u);
+    EXPECT_EQ(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x41, 0x3E, 0xD5}}));
+  });
 }
 
-void PortalAfiTest::EntriesAreSentAsTypedAndConfirmed() {
+TEST(PortalAfiTest, EntriesAreSentAsTypedAndConfirmed) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CPortalAFIDefault>(kFirstD6Reader);
-  reader.NewRequests();
+  WithDialog<CPortalAFIDefault>(kFirstD6Reader, [&](CPortalAFIDefault& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
 
-  Type(dialog.get(), "1032", QStringLiteral("da"));
-  Click(dialog.get(), "1030");
-  QCOMPARE(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x04, 0x40, 0xDA, 0xC0, 0x04}}));
-  QCOMPARE(ControlText(dialog.get(), "1031"), QStringLiteral("DA"));
-  QCOMPARE(boxes.Boxes().size(), std::size_t{1});
-  QCOMPARE(boxes.Boxes()[0].caption, QStringLiteral("Flashwright"));
-  QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("Portal AFI Value set to: DA"));
+    form.TypeText(kIdcAfiEntry, "da");
+    form.Click(kIdcSetAfi);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x04, 0x40, 0xDA, 0xC0, 0x04}}));
+    EXPECT_EQ(form.Text(kIdcCurrentAfi), "DA");
+    ASSERT_EQ(boxes.Boxes().size(), std::size_t{1});
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Flashwright");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Portal AFI Value set to: DA");
+    ExpectPlainBox(boxes.Boxes()[0]);
 
-  Type(dialog.get(), "1032", QStringLiteral("7"));
-  Click(dialog.get(), "1030");
-  QCOMPARE(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x40, 0x07}));
-  QCOMPARE(ControlText(dialog.get(), "1031"), QStringLiteral("07"));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Portal AFI Value set to: 07"));
+    form.TypeText(kIdcAfiEntry, "7");
+    form.Click(kIdcSetAfi);
+    EXPECT_EQ(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x40, 0x07}));
+    EXPECT_EQ(form.Text(kIdcCurrentAfi), "07");
+    EXPECT_EQ(boxes.Boxes().back().text, "Portal AFI Value set to: 07");
 
-  // The reader keeps what was set: a dialog opened afterwards shows it.
-  auto again = OpenDialog<CPortalAFIDefault>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1031"), QStringLiteral("07"));
+    // The reader keeps what was set: a dialog opened afterwards shows it.
+    WithDialog<CPortalAFIDefault>(kFirstD6Reader, [&](CPortalAFIDefault& again) {
+      EXPECT_EQ(again.form().Text(kIdcCurrentAfi), "07");
+    });
+  });
 }
 
-void PortalAfiTest::BadEntriesAreRefusedAndNothingIsSent() {
+TEST(PortalAfiTest, BadEntriesAreRefusedAndNothingIsSent) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CPortalAFIDefault>(kFirstD6Reader);
-  reader.NewRequests();
-  for (const char* entry : {"", "G1", "1 ", "-1"}) {
-    boxes.Clear();
-    Type(dialog.get(), "1032", QString::fromLatin1(entry));
-    Click(dialog.get(), "1030");
-    QCOMPARE(boxes.Boxes().size(), std::size_t{1});
-    QCOMPARE(boxes.Boxes()[0].caption, QStringLiteral("Set AFI Value"));
-    QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("Enter a hexadecimal number, 0 to FF."));
-    QCOMPARE(ControlText(dialog.get(), "1031"), QStringLiteral("DA"));
-  }
-  QVERIFY(reader.NewRequests(std::chrono::milliseconds(200)).empty());
-  QVERIFY(PortIsFree());
+  WithDialog<CPortalAFIDefault>(kFirstD6Reader, [&](CPortalAFIDefault& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    for (const char* entry : {"", "G1", "1 ", "-1"}) {
+      SCOPED_TRACE(entry);
+      boxes.Clear();
+      form.TypeText(kIdcAfiEntry, entry);
+      form.Click(kIdcSetAfi);
+      ASSERT_EQ(boxes.Boxes().size(), std::size_t{1});
+      EXPECT_EQ(boxes.Boxes()[0].caption, "Set AFI Value");
+      EXPECT_EQ(boxes.Boxes()[0].text, "Enter a hexadecimal number, 0 to FF.");
+      ExpectPlainBox(boxes.Boxes()[0]);
+      EXPECT_EQ(form.Text(kIdcCurrentAfi), "DA");
+    }
+    EXPECT_TRUE(reader.NewRequests(std::chrono::milliseconds(200)).empty());
+    EXPECT_TRUE(PortIsFree());
+  });
 }
 
-void PortalAfiTest::StatusFortyNineHasNoSentenceOfItsOwn() {
+TEST(PortalAfiTest, StatusFortyNineHasNoSentenceOfItsOwn) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CPortalAFIDefault>(kFirstD6Reader);
-  reader.Sim().SetCommandStatus(0x40, 49);
-  Type(dialog.get(), "1032", QStringLiteral("01"));
-  Click(dialog.get(), "1030");
-  QCOMPARE(ControlText(dialog.get(), "1018"), QStringLiteral("(Reader Error 49)"));
-  QCOMPARE(ControlText(dialog.get(), "1031"), QStringLiteral("DA"));
-  QVERIFY(boxes.Boxes().empty());
+  WithDialog<CPortalAFIDefault>(kFirstD6Reader, [&](CPortalAFIDefault& dialog) {
+    ui::Form& form = dialog.form();
+    reader.Sim().SetCommandStatus(0x40, 49);
+    form.TypeText(kIdcAfiEntry, "01");
+    form.Click(kIdcSetAfi);
+    EXPECT_EQ(form.Text(kIdcToolStatus), "(Reader Error 49)");
+    EXPECT_EQ(form.Text(kIdcCurrentAfi), "DA");
+    EXPECT_TRUE(boxes.Boxes().empty());
+  });
 }
 
-class SecurityMethodTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void ShowsTheCurrentSettingOnOpening();
-  void AnUnknownMethodShowsAsAfiWithDa();
-  void NoneShowsNoValue();
-  void SetsEachMethodWithItsValue();
-  void NoneSendsZeroWhateverTheFieldHolds();
-  void EasTakesOnlyZeroOrOne();
-  void StatusFortyNineToASetHasItsSentence();
-};
-
-void SecurityMethodTest::ShowsTheCurrentSettingOnOpening() {
+TEST(SecurityMethodTest, ShowsTheCurrentSettingOnOpening) {
   sim::ReaderSimOptions options;
   options.security_method = 0x0C;
   options.security_value = 0x01;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("Q-Series Security Method"));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("EAS"));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QStringLiteral("01"));
-  // The list starts at AFI whatever was read, and the value field is enabled.
-  QCOMPARE(Items(dialog.get(), "1034"),
-           (QStringList{QStringLiteral("AFI"), QStringLiteral("EAS"), QStringLiteral("DSFID"),
-                        QStringLiteral("None")}));
-  QCOMPARE(FindControl<QComboBox>(dialog.get(), "1034")->currentIndex(), 0);
-  QVERIFY(FindControl<QLineEdit>(dialog.get(), "1036")->isEnabled());
-  QCOMPARE(FindControl<QLineEdit>(dialog.get(), "1036")->maxLength(), 2);
-  QCOMPARE(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x43, 0x1E, 0x97}}));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    ui::Form& form = dialog.form();
+    EXPECT_STREQ(form.Template().caption, "Q-Series Security Method");
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "EAS");
+    EXPECT_EQ(form.Text(kIdcCurrentSecurityValue), "01");
+    // The list starts at AFI whatever was read, and the value field is enabled.
+    EXPECT_EQ(Items(form, kIdcSettingList), (Texts{"AFI", "EAS", "DSFID", "None"}));
+    EXPECT_EQ(form.CurSel(kIdcSettingList), 0);
+    EXPECT_TRUE(form.IsEnabled(kIdcSecurityValueEntry));
+    EXPECT_EQ(ControlOf(dialog, kIdcSecurityValueEntry)->max_chars, 2);
+    EXPECT_EQ(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x43, 0x1E, 0x97}}));
+  });
 }
 
-void SecurityMethodTest::AnUnknownMethodShowsAsAfiWithDa() {
+TEST(SecurityMethodTest, AnUnknownMethodShowsAsAfiWithDa) {
   sim::ReaderSimOptions options;
   options.security_method = 0x20;
   options.security_value = 0x33;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("AFI"));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QStringLiteral("DA"));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSetting), "AFI");
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSecurityValue), "DA");
+  });
 }
 
-void SecurityMethodTest::NoneShowsNoValue() {
+TEST(SecurityMethodTest, NoneShowsNoValue) {
   sim::ReaderSimOptions options;
   options.security_method = 0x11;
   options.security_value = 0x55;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("None"));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QString());
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSetting), "None");
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSecurityValue), "");
+  });
 }
 
-void SecurityMethodTest::SetsEachMethodWithItsValue() {
+TEST(SecurityMethodTest, SetsEachMethodWithItsValue) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  reader.NewRequests();
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
 
-  Choose(dialog.get(), "1034", 0);
-  Type(dialog.get(), "1036", QStringLiteral("0a"));
-  Click(dialog.get(), "1035");
-  QCOMPARE(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x42, 0x09, 0x0A}));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("AFI"));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QStringLiteral("0A"));
-  QCOMPARE(boxes.Boxes().back().caption, QStringLiteral("Flashwright"));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Security Method set to: AFI 0A"));
+    Choose(form, kIdcSettingList, 0);
+    form.TypeText(kIdcSecurityValueEntry, "0a");
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x42, 0x09, 0x0A}));
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "AFI");
+    EXPECT_EQ(form.Text(kIdcCurrentSecurityValue), "0A");
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().caption, "Flashwright");
+    EXPECT_EQ(boxes.Boxes().back().text, "Security Method set to: AFI 0A");
+    ExpectPlainBox(boxes.Boxes().back());
 
-  Choose(dialog.get(), "1034", 2);
-  Type(dialog.get(), "1036", QStringLiteral("00"));
-  Click(dialog.get(), "1035");
-  QCOMPARE(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x42, 0x0B, 0x00}));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Security Method set to: DSFID 00"));
+    Choose(form, kIdcSettingList, 2);
+    form.TypeText(kIdcSecurityValueEntry, "00");
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(RequestPayload(reader.NewRequests().at(0)), (Bytes{0x42, 0x0B, 0x00}));
+    EXPECT_EQ(boxes.Boxes().back().text, "Security Method set to: DSFID 00");
 
-  auto again = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1033"), QStringLiteral("DSFID"));
-  QCOMPARE(ControlText(again.get(), "1037"), QStringLiteral("00"));
+    WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& again) {
+      EXPECT_EQ(again.form().Text(kIdcCurrentSetting), "DSFID");
+      EXPECT_EQ(again.form().Text(kIdcCurrentSecurityValue), "00");
+    });
+  });
 }
 
-void SecurityMethodTest::NoneSendsZeroWhateverTheFieldHolds() {
+TEST(SecurityMethodTest, NoneSendsZeroWhateverTheFieldHolds) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  reader.NewRequests();
-  Type(dialog.get(), "1036", QStringLiteral("zz"));
-  Choose(dialog.get(), "1034", 3);
-  QVERIFY(!FindControl<QLineEdit>(dialog.get(), "1036")->isEnabled());
-  Click(dialog.get(), "1035");
-  QCOMPARE(reader.NewRequests(),
-           (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x42, 0x11, 0x00, 0x11, 0x39}}));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("None"));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QString());
-  // The confirmation ends with the space before the (empty) value.
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Security Method set to: None "));
-  // Choosing another method enables the value field again.
-  Choose(dialog.get(), "1034", 1);
-  QVERIFY(FindControl<QLineEdit>(dialog.get(), "1036")->isEnabled());
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    form.TypeText(kIdcSecurityValueEntry, "zz");
+    Choose(form, kIdcSettingList, 3);
+    EXPECT_FALSE(form.IsEnabled(kIdcSecurityValueEntry));
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x42, 0x11, 0x00, 0x11, 0x39}}));
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "None");
+    EXPECT_EQ(form.Text(kIdcCurrentSecurityValue), "");
+    // The confirmation ends with the space before the (empty) value.
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().text, "Security Method set to: None ");
+    // Choosing another method enables the value field again.
+    Choose(form, kIdcSettingList, 1);
+    EXPECT_TRUE(form.IsEnabled(kIdcSecurityValueEntry));
+  });
 }
 
-void SecurityMethodTest::EasTakesOnlyZeroOrOne() {
+TEST(SecurityMethodTest, EasTakesOnlyZeroOrOne) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  reader.NewRequests();
-  Choose(dialog.get(), "1034", 1);
-  for (const char* entry : {"2", "", "G", "1 "}) {
-    boxes.Clear();
-    Type(dialog.get(), "1036", QString::fromLatin1(entry));
-    Click(dialog.get(), "1035");
-    QCOMPARE(boxes.Boxes().size(), std::size_t{1});
-    QCOMPARE(boxes.Boxes()[0].caption, QStringLiteral("Set Security Method"));
-    QCOMPARE(boxes.Boxes()[0].text,
-             QStringLiteral("Enter a hexadecimal number, 0 to FF (0 or 1 for EAS)."));
-  }
-  QVERIFY(reader.NewRequests(std::chrono::milliseconds(200)).empty());
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("AFI"));
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    Choose(form, kIdcSettingList, 1);
+    for (const char* entry : {"2", "", "G", "1 "}) {
+      SCOPED_TRACE(entry);
+      boxes.Clear();
+      form.TypeText(kIdcSecurityValueEntry, entry);
+      form.Click(kIdcSetSetting);
+      ASSERT_EQ(boxes.Boxes().size(), std::size_t{1});
+      EXPECT_EQ(boxes.Boxes()[0].caption, "Set Security Method");
+      EXPECT_EQ(boxes.Boxes()[0].text, "Enter a hexadecimal number, 0 to FF (0 or 1 for EAS).");
+      ExpectPlainBox(boxes.Boxes()[0]);
+    }
+    EXPECT_TRUE(reader.NewRequests(std::chrono::milliseconds(200)).empty());
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "AFI");
 
-  Type(dialog.get(), "1036", QStringLiteral("01"));
-  Click(dialog.get(), "1035");
-  QCOMPARE(reader.NewRequests(),
-           (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x42, 0x0C, 0x01, 0x74, 0x37}}));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Security Method set to: EAS 01"));
-  QVERIFY(PortIsFree());
+    form.TypeText(kIdcSecurityValueEntry, "01");
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x42, 0x0C, 0x01, 0x74, 0x37}}));
+    EXPECT_EQ(boxes.Boxes().back().text, "Security Method set to: EAS 01");
+    EXPECT_TRUE(PortIsFree());
+  });
 }
 
-void SecurityMethodTest::StatusFortyNineToASetHasItsSentence() {
+TEST(SecurityMethodTest, StatusFortyNineToASetHasItsSentence) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  reader.Sim().SetCommandStatus(0x42, 49);
-  Type(dialog.get(), "1036", QStringLiteral("11"));
-  Click(dialog.get(), "1035");
-  QCOMPARE(ControlText(dialog.get(), "1018"),
-           QStringLiteral("Reader firmware does not support the security method."));
-  QCOMPARE(ControlText(dialog.get(), "1037"), QStringLiteral("DA"));
-  QVERIFY(boxes.Boxes().empty());
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& dialog) {
+    ui::Form& form = dialog.form();
+    reader.Sim().SetCommandStatus(0x42, 49);
+    form.TypeText(kIdcSecurityValueEntry, "11");
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(form.Text(kIdcToolStatus), "Reader firmware does not support the security method.");
+    EXPECT_EQ(form.Text(kIdcCurrentSecurityValue), "DA");
+    EXPECT_TRUE(boxes.Boxes().empty());
+  });
   // To a read, 49 is only a number.
   reader.Sim().SetCommandStatus(0x43, 49);
-  auto again = OpenDialog<CChuteSecurityMethod>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1018"), QStringLiteral("(Reader Error 49)"));
+  WithDialog<CChuteSecurityMethod>(kFirstD6Reader, [&](CChuteSecurityMethod& again) {
+    EXPECT_EQ(again.form().Text(kIdcToolStatus), "(Reader Error 49)");
+  });
 }
 
-class TransmitModeTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void ShowsTheCurrentModeOnOpening();
-  void FlagsWithoutBitZeroGive49();
-  void SetsBothModes();
-  void NothingSelectedIsRefused();
-  void StatusFortyNineToASetHasItsSentence();
-};
-
-void TransmitModeTest::ShowsTheCurrentModeOnOpening() {
+TEST(TransmitModeTest, ShowsTheCurrentModeOnOpening) {
   sim::ReaderSimOptions options;
   options.transmit_flags = 0x01;
   options.transmit_value = 0x03;  // only bit 0 counts
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("RF Transmit Mode"));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("1 out of 256"));
-  QCOMPARE(Items(dialog.get(), "1034"),
-           (QStringList{QStringLiteral("1 out of 4"), QStringLiteral("1 out of 256")}));
-  QCOMPARE(FindControl<QComboBox>(dialog.get(), "1034")->currentIndex(), 0);
-  QCOMPARE(reader.NewRequests(),
-           (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0xFF, 0x08, 0x72}}));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& dialog) {
+    ui::Form& form = dialog.form();
+    EXPECT_STREQ(form.Template().caption, "RF Transmit Mode");
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "1 out of 256");
+    EXPECT_EQ(Items(form, kIdcSettingList), (Texts{"1 out of 4", "1 out of 256"}));
+    EXPECT_EQ(form.CurSel(kIdcSettingList), 0);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0xFF, 0x08, 0x72}}));
+  });
 }
 
-void TransmitModeTest::FlagsWithoutBitZeroGive49() {
+TEST(TransmitModeTest, FlagsWithoutBitZeroGive49) {
   sim::ReaderSimOptions options;
   options.transmit_flags = 0x02;
   options.transmit_value = 0x01;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  QCOMPARE(ControlText(dialog.get(), "1018"), QStringLiteral("(Reader Error 49)"));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QString());
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& dialog) {
+    EXPECT_EQ(dialog.form().Text(kIdcToolStatus), "(Reader Error 49)");
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSetting), "");
+  });
 }
 
-void TransmitModeTest::SetsBothModes() {
+TEST(TransmitModeTest, SetsBothModes) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  reader.NewRequests();
-  Choose(dialog.get(), "1034", 1);
-  Click(dialog.get(), "1035");
-  QCOMPARE(reader.NewRequests(),
-           (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0x01, 0x06, 0xA3}}));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("1 out of 256"));
-  QCOMPARE(boxes.Boxes().back().caption, QStringLiteral("Flashwright"));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Transmit Mode set to: 1 out of 256"));
-  auto again = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1033"), QStringLiteral("1 out of 256"));
-  reader.NewRequests();
+  WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    Choose(form, kIdcSettingList, 1);
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0x01, 0x06, 0xA3}}));
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "1 out of 256");
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().caption, "Flashwright");
+    EXPECT_EQ(boxes.Boxes().back().text, "Transmit Mode set to: 1 out of 256");
+    ExpectPlainBox(boxes.Boxes().back());
+    WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& again) {
+      EXPECT_EQ(again.form().Text(kIdcCurrentSetting), "1 out of 256");
+    });
+    reader.NewRequests();
 
-  Choose(dialog.get(), "1034", 0);
-  Click(dialog.get(), "1035");
-  QCOMPARE(reader.NewRequests(),
-           (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0x00, 0x16, 0x82}}));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Transmit Mode set to: 1 out of 4"));
+    Choose(form, kIdcSettingList, 0);
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x05, 0x36, 0x01, 0x00, 0x16, 0x82}}));
+    EXPECT_EQ(boxes.Boxes().back().text, "Transmit Mode set to: 1 out of 4");
+  });
 }
 
-void TransmitModeTest::NothingSelectedIsRefused() {
+TEST(TransmitModeTest, NothingSelectedIsRefused) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  reader.NewRequests();
-  Choose(dialog.get(), "1034", -1);
-  Click(dialog.get(), "1035");
-  QCOMPARE(boxes.Boxes().size(), std::size_t{1});
-  QCOMPARE(boxes.Boxes()[0].caption, QStringLiteral("Set Transmit Mode"));
-  QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("Select mode."));
-  QVERIFY(reader.NewRequests(std::chrono::milliseconds(200)).empty());
-  QVERIFY(PortIsFree());
+  WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    Choose(form, kIdcSettingList, -1);
+    form.Click(kIdcSetSetting);
+    ASSERT_EQ(boxes.Boxes().size(), std::size_t{1});
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Set Transmit Mode");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Select mode.");
+    ExpectPlainBox(boxes.Boxes()[0]);
+    EXPECT_TRUE(reader.NewRequests(std::chrono::milliseconds(200)).empty());
+    EXPECT_TRUE(PortIsFree());
+  });
 }
 
-void TransmitModeTest::StatusFortyNineToASetHasItsSentence() {
+TEST(TransmitModeTest, StatusFortyNineToASetHasItsSentence) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFTransmitMode>(kFirstD6Reader);
-  reader.Sim().SetCommandStatus(0x36, 49);
-  Choose(dialog.get(), "1034", 1);
-  Click(dialog.get(), "1035");
-  QCOMPARE(ControlText(dialog.get(), "1018"),
-           QStringLiteral("Reader firmware does not support the RF transmit mode."));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("1 out of 4"));
-  QVERIFY(boxes.Boxes().empty());
+  WithDialog<CRFTransmitMode>(kFirstD6Reader, [&](CRFTransmitMode& dialog) {
+    ui::Form& form = dialog.form();
+    reader.Sim().SetCommandStatus(0x36, 49);
+    Choose(form, kIdcSettingList, 1);
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(form.Text(kIdcToolStatus), "Reader firmware does not support the RF transmit mode.");
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "1 out of 4");
+    EXPECT_TRUE(boxes.Boxes().empty());
+  });
 }
 
-class PowerLevelTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void ShowsTheCurrentLevelWithOneWattSelected();
-  void AnUnknownLevelCodeShowsUnknown();
-  void SetsLevelsByTheirCodes();
-  void NothingSelectedIsRefused();
-  void ARefusedLevelHasItsSentenceAndKeepsTheOldText();
-};
-
-void PowerLevelTest::ShowsTheCurrentLevelWithOneWattSelected() {
+TEST(PowerLevelTest, ShowsTheCurrentLevelWithOneWattSelected) {
   sim::ReaderSimOptions options;
   options.power_level = 0x04;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  QCOMPARE(dialog->windowTitle(), QStringLiteral("RF Power Level"));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("400 mW"));
-  QCOMPARE(Items(dialog.get(), "1034"),
-           (QStringList{QStringLiteral("100 mW"), QStringLiteral("200 mW"),
-                        QStringLiteral("400 mW"), QStringLiteral("1 Watt")}));
-  QCOMPARE(FindControl<QComboBox>(dialog.get(), "1034")->currentIndex(), 3);
-  QCOMPARE(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x3E, 0xB1, 0xAD}}));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& dialog) {
+    ui::Form& form = dialog.form();
+    EXPECT_STREQ(form.Template().caption, "RF Power Level");
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "400 mW");
+    EXPECT_EQ(Items(form, kIdcSettingList), (Texts{"100 mW", "200 mW", "400 mW", "1 Watt"}));
+    EXPECT_EQ(form.CurSel(kIdcSettingList), 3);
+    EXPECT_EQ(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x3E, 0xB1, 0xAD}}));
+  });
 }
 
-void PowerLevelTest::AnUnknownLevelCodeShowsUnknown() {
+TEST(PowerLevelTest, AnUnknownLevelCodeShowsUnknown) {
   sim::ReaderSimOptions options;
   options.power_level = 0x03;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
-  auto dialog = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  QCOMPARE(ControlText(dialog.get(), "1018"), QString());
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("(unknown)"));
+  ASSERT_TRUE(reader.Started());
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& dialog) {
+    EXPECT_EQ(dialog.form().Text(kIdcToolStatus), "");
+    EXPECT_EQ(dialog.form().Text(kIdcCurrentSetting), "(unknown)");
+  });
 }
 
-void PowerLevelTest::SetsLevelsByTheirCodes() {
+TEST(PowerLevelTest, SetsLevelsByTheirCodes) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  reader.NewRequests();
-  Choose(dialog.get(), "1034", 0);
-  Click(dialog.get(), "1035");
-  QCOMPARE(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x04, 0x3A, 0x0A, 0xEC, 0xEB}}));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("100 mW"));
-  QCOMPARE(boxes.Boxes().back().caption, QStringLiteral("Flashwright"));
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Power Level set to: 100 mW"));
-  auto again = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1033"), QStringLiteral("100 mW"));
-  reader.NewRequests();
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    Choose(form, kIdcSettingList, 0);
+    form.Click(kIdcSetSetting);
+    EXPECT_EQ(reader.NewRequests(),
+              (std::vector<Bytes>{{0xD6, 0x00, 0x04, 0x3A, 0x0A, 0xEC, 0xEB}}));
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "100 mW");
+    ASSERT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(boxes.Boxes().back().caption, "Flashwright");
+    EXPECT_EQ(boxes.Boxes().back().text, "Power Level set to: 100 mW");
+    ExpectPlainBox(boxes.Boxes().back());
+    WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& again) {
+      EXPECT_EQ(again.form().Text(kIdcCurrentSetting), "100 mW");
+    });
+    reader.NewRequests();
 
-  const Bytes codes[] = {{0x3A, 0x02}, {0x3A, 0x04}, {0x3A, 0x01}};
-  for (int position = 1; position <= 3; ++position) {
-    Choose(dialog.get(), "1034", position);
-    Click(dialog.get(), "1035");
-    QCOMPARE(RequestPayload(reader.NewRequests().at(0)), codes[position - 1]);
-  }
-  QCOMPARE(boxes.Boxes().back().text, QStringLiteral("Power Level set to: 1 Watt"));
+    const Bytes codes[] = {{0x3A, 0x02}, {0x3A, 0x04}, {0x3A, 0x01}};
+    for (int position = 1; position <= 3; ++position) {
+      Choose(form, kIdcSettingList, position);
+      form.Click(kIdcSetSetting);
+      EXPECT_EQ(RequestPayload(reader.NewRequests().at(0)), codes[position - 1]);
+    }
+    EXPECT_EQ(boxes.Boxes().back().text, "Power Level set to: 1 Watt");
+  });
 }
 
-void PowerLevelTest::NothingSelectedIsRefused() {
+TEST(PowerLevelTest, NothingSelectedIsRefused) {
   SimulatedReader reader;
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  reader.NewRequests();
-  Choose(dialog.get(), "1034", -1);
-  Click(dialog.get(), "1035");
-  QCOMPARE(boxes.Boxes().size(), std::size_t{1});
-  QCOMPARE(boxes.Boxes()[0].caption, QStringLiteral("Set Power Level"));
-  QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("Select level."));
-  QVERIFY(reader.NewRequests(std::chrono::milliseconds(200)).empty());
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& dialog) {
+    ui::Form& form = dialog.form();
+    reader.NewRequests();
+    Choose(form, kIdcSettingList, -1);
+    form.Click(kIdcSetSetting);
+    ASSERT_EQ(boxes.Boxes().size(), std::size_t{1});
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Set Power Level");
+    EXPECT_EQ(boxes.Boxes()[0].text, "Select level.");
+    ExpectPlainBox(boxes.Boxes()[0]);
+    EXPECT_TRUE(reader.NewRequests(std::chrono::milliseconds(200)).empty());
+  });
 }
 
-void PowerLevelTest::ARefusedLevelHasItsSentenceAndKeepsTheOldText() {
+TEST(PowerLevelTest, ARefusedLevelHasItsSentenceAndKeepsTheOldText) {
   sim::ReaderSimOptions options;
   options.power_level = 0x02;
   SimulatedReader reader(options);
-  QVERIFY(reader.Started());
+  ASSERT_TRUE(reader.Started());
   MessageBoxRecorder boxes;
-  auto dialog = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("200 mW"));
-  reader.Sim().SetCommandStatus(0x3A, 49);
-  Click(dialog.get(), "1035");  // "1 Watt" is selected
-  QCOMPARE(ControlText(dialog.get(), "1018"),
-           QStringLiteral("Reader does not support the selected level."));
-  QCOMPARE(ControlText(dialog.get(), "1033"), QStringLiteral("200 mW"));
-  QVERIFY(boxes.Boxes().empty());
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& dialog) {
+    ui::Form& form = dialog.form();
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "200 mW");
+    reader.Sim().SetCommandStatus(0x3A, 49);
+    form.Click(kIdcSetSetting);  // "1 Watt" is selected
+    EXPECT_EQ(form.Text(kIdcToolStatus), "Reader does not support the selected level.");
+    EXPECT_EQ(form.Text(kIdcCurrentSetting), "200 mW");
+    EXPECT_TRUE(boxes.Boxes().empty());
+  });
   // The read never makes 49 itself; a reader status 49 shows as a number.
   reader.Sim().SetCommandStatus(0x3E, 49);
-  auto again = OpenDialog<CRFPowerLevel>(kFirstD6Reader);
-  QCOMPARE(ControlText(again.get(), "1018"), QStringLiteral("(Reader Error 49)"));
+  WithDialog<CRFPowerLevel>(kFirstD6Reader, [&](CRFPowerLevel& again) {
+    EXPECT_EQ(again.form().Text(kIdcToolStatus), "(Reader Error 49)");
+  });
 }
 
+}  // namespace
 }  // namespace flashwright::test
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  int failures = 0;
-  {
-    flashwright::test::PortalAfiTest test;
-    failures += QTest::qExec(&test, argc, argv);
-  }
-  {
-    flashwright::test::SecurityMethodTest test;
-    failures += QTest::qExec(&test, argc, argv);
-  }
-  {
-    flashwright::test::TransmitModeTest test;
-    failures += QTest::qExec(&test, argc, argv);
-  }
-  {
-    flashwright::test::PowerLevelTest test;
-    failures += QTest::qExec(&test, argc, argv);
-  }
-  return failures == 0 ? 0 : 1;
-}
-
-#include "settings_dialogs_test.moc"

@@ -1,36 +1,30 @@
 #include "reader_tools/tests/tool_dialog_fixture.h"
 
-#include <QAbstractButton>
-#include <QLineEdit>
-
 #include "platform/serial_port.h"
 #include "reader_link/transport.h"
-#include "reader_tools/tool_message_box.h"
+#include "shell/program_resources.h"
+#include "windowing/event_loop.h"
+#include "windowing/message_box.h"
+#include "windowing/resource_templates.h"
 
 namespace flashwright::test {
 namespace {
 
-std::vector<RecordedBox>& RecordedBoxes() {
-  static std::vector<RecordedBox> boxes;
-  return boxes;
-}
-
-void RecordBox(QWidget*, const QString& caption, const QString& text) {
-  RecordedBoxes().push_back({caption, text});
+std::vector<std::function<void(ui::Dialog&)>>& Drivers() {
+  static std::vector<std::function<void(ui::Dialog&)>> drivers;
+  return drivers;
 }
 
 }  // namespace
 
 MessageBoxRecorder::MessageBoxRecorder() {
-  RecordedBoxes().clear();
-  SetToolMessageBoxHook(&RecordBox);
+  ui::SetMessageBoxHandler([this](const ui::MessageBoxRequest& request) {
+    boxes_.push_back({request.caption, request.text, request.style});
+    return int{ui::kAnswerOk};
+  });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { SetToolMessageBoxHook(nullptr); }
-
-const std::vector<RecordedBox>& MessageBoxRecorder::Boxes() const { return RecordedBoxes(); }
-
-void MessageBoxRecorder::Clear() { RecordedBoxes().clear(); }
+MessageBoxRecorder::~MessageBoxRecorder() { ui::SetMessageBoxHandler(nullptr); }
 
 SimulatedReader::SimulatedReader(sim::ReaderSimOptions options) : sim_(std::move(options)) {
   started_ = sim_.Start(dir_.path(), kSimPort);
@@ -51,16 +45,43 @@ std::vector<std::uint8_t> RequestPayload(const std::vector<std::uint8_t>& frame)
   return std::vector<std::uint8_t>(frame.begin() + 3, frame.end() - 2);
 }
 
-QString ControlText(QWidget* dialog, const char* id) {
-  QWidget* control = dialog->findChild<QWidget*>(QString::fromLatin1(id));
-  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
-  if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->text();
-  return QStringLiteral("<no control %1>").arg(QString::fromLatin1(id));
+void PushModalDriver(std::function<void(ui::Dialog&)> driver) {
+  ui::InstallResources(&ProgramResources());
+  if (Drivers().empty()) {
+    ui::SetModalDialogHandler([](ui::Dialog& dialog) {
+      // A copy: the driver may open a dialog of its own, which pushes another.
+      const std::function<void(ui::Dialog&)> innermost = Drivers().back();
+      innermost(dialog);
+      return dialog.Ended() ? int{ui::kDialogOk} : int{ui::kDialogCancel};
+    });
+  }
+  Drivers().push_back(std::move(driver));
 }
 
-void Click(QWidget* dialog, const char* id) {
-  if (auto* button = FindControl<QAbstractButton>(dialog, id)) button->click();
+void PopModalDriver() {
+  Drivers().pop_back();
+  if (Drivers().empty()) ui::SetModalDialogHandler(nullptr);
+}
+
+int RunModalDriven(ui::Dialog& dialog, std::function<void(ui::Dialog&)> driver) {
+  PushModalDriver(std::move(driver));
+  const int result = dialog.DoModal();
+  PopModalDriver();
+  return result;
+}
+
+std::vector<std::string> Items(const ui::Form& form, int id) {
+  std::vector<std::string> items;
+  for (int i = 0; i < form.ItemCount(id); ++i) items.push_back(form.ItemText(id, i));
+  return items;
+}
+
+const ui::ControlTemplate* ControlOf(const ui::Dialog& dialog, int id) {
+  return ui::FindControlTemplate(dialog.form().Template(), id);
+}
+
+void Pause(int ms) {
+  ui::WaitUntil([] { return false; }, ms);
 }
 
 bool PortIsFree() {

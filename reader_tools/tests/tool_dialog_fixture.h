@@ -1,12 +1,11 @@
 // Shared by the dialog tests: a simulated reader published as a COM port, a recorder in place
-// of the message boxes, and ways to find a dialog's controls by their template identifiers.
+// of the message boxes, and the dialogs opened as the opener does, driven through their
+// controls by template identifier while the modal call is answered by the test.
 #pragma once
 
-#include <QLabel>
-#include <QString>
-#include <QWidget>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +15,8 @@
 #include "reader_tools/tool_port_state.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"
+#include "windowing/dialog.h"
+#include "windowing/form.h"
 
 namespace flashwright::test {
 
@@ -24,17 +25,23 @@ inline constexpr std::uint32_t kOldReader = 0x0A02FFFF;   // the last version wi
 inline constexpr std::uint32_t kFirstD6Reader = 0x0A030000;
 
 struct RecordedBox {
-  QString caption;
-  QString text;
+  std::string caption;
+  std::string text;
+  unsigned style = 0;
 };
 
-// Replaces the tool message boxes for the scope and keeps what they would have shown.
+// Answers the message boxes for the scope with OK and keeps what they would have shown.
 class MessageBoxRecorder {
  public:
   MessageBoxRecorder();
   ~MessageBoxRecorder();
-  const std::vector<RecordedBox>& Boxes() const;
-  void Clear();
+  MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+  MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+  const std::vector<RecordedBox>& Boxes() const { return boxes_; }
+  void Clear() { boxes_.clear(); }
+
+ private:
+  std::vector<RecordedBox> boxes_;
 };
 
 // A reader simulator on COM5 of a fresh port folder.
@@ -59,25 +66,34 @@ class SimulatedReader {
 // or of a D5 one (from its 03 00 on).
 std::vector<std::uint8_t> RequestPayload(const std::vector<std::uint8_t>& frame);
 
-QString ControlText(QWidget* dialog, const char* id);
-template <typename Control>
-Control* FindControl(QWidget* dialog, const char* id) {
-  return dialog->findChild<Control*>(QString::fromLatin1(id));
+// Installs the program's templates and answers every modal call with the innermost driver
+// that RunModalDriven has pushed; dialogs opened while another is being driven nest.
+void PushModalDriver(std::function<void(ui::Dialog&)> driver);
+void PopModalDriver();
+
+// Runs `dialog` modally with `driver` in place of the user: the driver gets it open and
+// initialised. Returns the modal call's result.
+int RunModalDriven(ui::Dialog& dialog, std::function<void(ui::Dialog&)> driver);
+
+// A dialog as the opener sets it up, open while `driver` reads and drives it.
+template <typename D>
+void WithDialog(std::uint32_t reader_version, const std::function<void(D&)>& driver,
+                int port = kSimPort) {
+  D dialog;
+  dialog.SetPort(port);
+  dialog.SetReaderVersion(reader_version);
+  dialog.SetVersionText(VersionText(reader_version));
+  RunModalDriven(dialog, [&driver](ui::Dialog& open) { driver(static_cast<D&>(open)); });
 }
 
-// A dialog as the opener sets it up, shown (so its initialisation has run).
-template <typename Dialog>
-std::unique_ptr<Dialog> OpenDialog(std::uint32_t reader_version, int port = kSimPort) {
-  auto dialog = std::make_unique<Dialog>();
-  dialog->SetPort(port);
-  dialog->SetReaderVersion(reader_version);
-  dialog->SetVersionText(QString::fromStdString(VersionText(reader_version)));
-  dialog->show();
-  return dialog;
-}
+// The lines of a list box or the items of a drop-down list.
+std::vector<std::string> Items(const ui::Form& form, int id);
 
-// Presses a push button of the dialog.
-void Click(QWidget* dialog, const char* id);
+// The template control `id` of the open dialog.
+const ui::ControlTemplate* ControlOf(const ui::Dialog& dialog, int id);
+
+// Runs the event loop for `ms` milliseconds.
+void Pause(int ms);
 
 // True when no reader port is open in this process and COM5 can be opened by someone else.
 bool PortIsFree();

@@ -1,10 +1,12 @@
 // "Copy Firmware To Memory Card..." through the view's menu command, on real folders.
 #include <sys/stat.h>
 
-#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <filesystem>
 
-#include "app/command_ids.h"
+#include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "reader_update/firmware_copy.h"
 
@@ -24,148 +26,139 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
+TEST(FirmwareCopyTest, CopiesImagesOnlyIntoFirmwareFolder) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.AddImage("Reader_1"));
+  ASSERT_TRUE(harness.AddImage("Reader_2"));
+  ASSERT_TRUE(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1", "Reader_2"})));
+  ASSERT_TRUE(harness.AddFile("notes.txt", "not firmware"));
+  TempDir card;
+  harness.control_held = true;
+  ASSERT_TRUE(harness.Start());
+  // A chosen root ends with its separator: no doubled one in the destination.
+  harness.folder_choice = ui::FolderChoice::kChosen;
+  harness.folder_path = card.path() + "/";
+  harness.Command(kCmdCopyFirmware);
+  ASSERT_EQ(harness.boxes.size(), std::size_t{1});
+  EXPECT_EQ(harness.boxes[0].text, "2 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(harness.boxes[0].style & ui::kIconMask, 0u);
+  EXPECT_EQ(FilesIn(card.Join("firmware")),
+            (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
+  EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_1.hex")),
+            test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"));
+
+  // Again, without the separator, replacing what is there.
+  EXPECT_TRUE(test::WriteFile(card.Join("firmware/Reader_2.hex"), "old"));
+  harness.folder_path = card.path();
+  harness.Command(kCmdCopyFirmware);
+  EXPECT_EQ(harness.boxes.back().text, "2 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_2.hex")),
+            test::ReadFile(harness.FirmwareFolder() + "/Reader_2.hex"));
+}
+
+TEST(FirmwareCopyTest, ReadOnlyFileIsSkipped) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.AddImage("Reader_1"));
+  ASSERT_TRUE(harness.AddImage("Reader_2"));
+  TempDir card;
+  std::filesystem::create_directory(card.Join("firmware"));
+  EXPECT_TRUE(test::WriteFile(card.Join("firmware/Reader_1.hex"), "keep me"));
+  ::chmod(card.Join("firmware/Reader_1.hex").c_str(), 0444);
+  harness.control_held = true;
+  ASSERT_TRUE(harness.Start());
+  harness.folder_choice = ui::FolderChoice::kChosen;
+  harness.folder_path = card.path();
+  harness.Command(kCmdCopyFirmware);
+  ASSERT_EQ(harness.boxes.size(), std::size_t{1});
+  EXPECT_EQ(harness.boxes[0].text, "1 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_1.hex")), std::string("keep me"));
+}
+
+TEST(FirmwareCopyTest, CopyingIntoTheProgramsOwnFolderReportsWhatHappened) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.AddImage("Reader_1"));
+  ASSERT_TRUE(harness.AddImage("Reader_2"));
+  const std::string before = test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex");
+  harness.control_held = true;
+  ASSERT_TRUE(harness.Start());
+  // The program's own folder: the destination is the firmware folder itself. The images
+  // exist, so "No firmware files to copy." would be wrong; nothing was copied, and the
+  // images are left whole.
+  harness.folder_choice = ui::FolderChoice::kChosen;
+  harness.folder_path = harness.ProgramFolder();
+  harness.Command(kCmdCopyFirmware);
+  ASSERT_EQ(harness.boxes.size(), std::size_t{1});
+  EXPECT_EQ(harness.boxes[0].text, "0 file(s) copied to " + harness.FirmwareFolder());
+  EXPECT_EQ(harness.boxes[0].style & ui::kIconMask, 0u);
+  EXPECT_EQ(test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"), before);
+  EXPECT_EQ(FilesIn(harness.FirmwareFolder()),
+            (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
+
+  // Every destination file read-only: images were there to copy, none was copied.
+  TempDir card;
+  std::filesystem::create_directory(card.Join("firmware"));
+  for (const char* name : {"firmware/Reader_1.hex", "firmware/Reader_2.hex"}) {
+    EXPECT_TRUE(test::WriteFile(card.Join(name), "keep me"));
+    ::chmod(card.Join(name).c_str(), 0444);
+  }
+  harness.folder_path = card.path();
+  harness.Command(kCmdCopyFirmware);
+  EXPECT_EQ(harness.boxes.back().text, "0 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_2.hex")), std::string("keep me"));
+}
+
+TEST(FirmwareCopyTest, NothingToCopy) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1"})));
+  TempDir card;
+  harness.control_held = true;
+  ASSERT_TRUE(harness.Start({"/D"}));
+  harness.folder_choice = ui::FolderChoice::kChosen;
+  harness.folder_path = card.path();
+  harness.Command(kCmdCopyFirmware);
+  ASSERT_EQ(harness.boxes.size(), std::size_t{1});
+  EXPECT_EQ(harness.boxes[0].text, std::string("No firmware files to copy."));
+  EXPECT_TRUE(!std::filesystem::exists(card.Join("firmware")));
+
+  // The firmware folder itself vanished: the same report.
+  std::filesystem::remove_all(harness.FirmwareFolder());
+  harness.Command(kCmdCopyFirmware);
+  EXPECT_EQ(harness.boxes.back().text, std::string("No firmware files to copy."));
+}
+
+TEST(FirmwareCopyTest, BrowserOutcomesAndCopyErrors) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.AddImage("Reader_1"));
+  ASSERT_TRUE(harness.AddImage("Reader_2"));
+  harness.control_held = true;
+  ASSERT_TRUE(harness.Start());
+  harness.folder_choice = ui::FolderChoice::kCancelled;
+  harness.Command(kCmdCopyFirmware);
+  EXPECT_TRUE(harness.boxes.empty());
+
+  harness.folder_choice = ui::FolderChoice::kNoPath;
+  harness.Command(kCmdCopyFirmware);
+  ASSERT_EQ(harness.boxes.size(), std::size_t{1});
+  EXPECT_EQ(harness.boxes[0].text, std::string("Get path error."));
+  EXPECT_EQ(harness.boxes[0].style & ui::kIconMask, unsigned{ui::kIconError});
+
+  // A chosen folder that does not exist: the folder is made one level deep only, so the
+  // first copy fails and stops the rest.
+  TempDir card;
+  harness.folder_choice = ui::FolderChoice::kChosen;
+  harness.folder_path = card.Join("missing/deeper");
+  harness.Command(kCmdCopyFirmware);
+  EXPECT_EQ(harness.boxes.back().text,
+            "File copy error " + std::to_string(ENOENT) + ". 0 file(s) were copied.");
+  EXPECT_EQ(harness.boxes.back().style & ui::kIconMask, unsigned{ui::kIconError});
+  EXPECT_TRUE(!std::filesystem::exists(card.Join("missing")));
+
+  // A destination entry that is a folder cannot be replaced: a real error after one copy.
+  std::filesystem::create_directories(card.Join("firmware/Reader_2.hex"));
+  const CopyResult result = CopyImages(harness.FirmwareFolder(), CopyDestination(card.path()));
+  EXPECT_EQ(result.count, 1u);
+  EXPECT_TRUE(result.error != 0);
+}
+
 }  // namespace
-
-class FirmwareCopyTest : public QObject {
-  Q_OBJECT
-
- private slots:
-  void CopiesImagesOnlyIntoFirmwareFolder() {
-    AppHarness harness;
-    QVERIFY(harness.AddImage("Reader_1"));
-    QVERIFY(harness.AddImage("Reader_2"));
-    QVERIFY(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1", "Reader_2"})));
-    QVERIFY(harness.AddFile("notes.txt", "not firmware"));
-    TempDir card;
-    harness.control_held = true;
-    QVERIFY(harness.Start());
-    // A chosen root ends with its separator: no doubled one in the destination.
-    harness.folder_choice = ui::FolderChoice::kChosen;
-    harness.folder_path = card.path() + "/";
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
-    QCOMPARE(harness.boxes[0].text, "2 file(s) copied to " + card.path() + "/firmware");
-    QCOMPARE(harness.boxes[0].style & ui::kIconMask, 0u);
-    QCOMPARE(FilesIn(card.Join("firmware")),
-             (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
-    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_1.hex")),
-             test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"));
-
-    // Again, without the separator, replacing what is there.
-    QVERIFY(test::WriteFile(card.Join("firmware/Reader_2.hex"), "old"));
-    harness.folder_path = card.path();
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.back().text, "2 file(s) copied to " + card.path() + "/firmware");
-    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_2.hex")),
-             test::ReadFile(harness.FirmwareFolder() + "/Reader_2.hex"));
-  }
-
-  void ReadOnlyFileIsSkipped() {
-    AppHarness harness;
-    QVERIFY(harness.AddImage("Reader_1"));
-    QVERIFY(harness.AddImage("Reader_2"));
-    TempDir card;
-    std::filesystem::create_directory(card.Join("firmware"));
-    QVERIFY(test::WriteFile(card.Join("firmware/Reader_1.hex"), "keep me"));
-    ::chmod(card.Join("firmware/Reader_1.hex").c_str(), 0444);
-    harness.control_held = true;
-    QVERIFY(harness.Start());
-    harness.folder_choice = ui::FolderChoice::kChosen;
-    harness.folder_path = card.path();
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
-    QCOMPARE(harness.boxes[0].text, "1 file(s) copied to " + card.path() + "/firmware");
-    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_1.hex")), std::string("keep me"));
-  }
-
-  void CopyingIntoTheProgramsOwnFolderReportsWhatHappened() {
-    AppHarness harness;
-    QVERIFY(harness.AddImage("Reader_1"));
-    QVERIFY(harness.AddImage("Reader_2"));
-    const std::string before = test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex");
-    harness.control_held = true;
-    QVERIFY(harness.Start());
-    // The program's own folder: the destination is the firmware folder itself. The images
-    // exist, so "No firmware files to copy." would be wrong; nothing was copied, and the
-    // images are left whole.
-    harness.folder_choice = ui::FolderChoice::kChosen;
-    harness.folder_path = harness.ProgramFolder();
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
-    QCOMPARE(harness.boxes[0].text, "0 file(s) copied to " + harness.FirmwareFolder());
-    QCOMPARE(harness.boxes[0].style & ui::kIconMask, 0u);
-    QCOMPARE(test::ReadFile(harness.FirmwareFolder() + "/Reader_1.hex"), before);
-    QCOMPARE(FilesIn(harness.FirmwareFolder()),
-             (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
-
-    // Every destination file read-only: images were there to copy, none was copied.
-    TempDir card;
-    std::filesystem::create_directory(card.Join("firmware"));
-    for (const char* name : {"firmware/Reader_1.hex", "firmware/Reader_2.hex"}) {
-      QVERIFY(test::WriteFile(card.Join(name), "keep me"));
-      ::chmod(card.Join(name).c_str(), 0444);
-    }
-    harness.folder_path = card.path();
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.back().text, "0 file(s) copied to " + card.path() + "/firmware");
-    QCOMPARE(test::ReadFile(card.Join("firmware/Reader_2.hex")), std::string("keep me"));
-  }
-
-  void NothingToCopy() {
-    AppHarness harness;
-    QVERIFY(harness.AddFile("Bundle.xml", test::PackageXml({"Reader_1"})));
-    TempDir card;
-    harness.control_held = true;
-    QVERIFY(harness.Start({"/D"}));
-    harness.folder_choice = ui::FolderChoice::kChosen;
-    harness.folder_path = card.path();
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
-    QCOMPARE(harness.boxes[0].text, std::string("No firmware files to copy."));
-    QVERIFY(!std::filesystem::exists(card.Join("firmware")));
-
-    // The firmware folder itself vanished: the same report.
-    std::filesystem::remove_all(harness.FirmwareFolder());
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.back().text, std::string("No firmware files to copy."));
-  }
-
-  void BrowserOutcomesAndCopyErrors() {
-    AppHarness harness;
-    QVERIFY(harness.AddImage("Reader_1"));
-    QVERIFY(harness.AddImage("Reader_2"));
-    harness.control_held = true;
-    QVERIFY(harness.Start());
-    harness.folder_choice = ui::FolderChoice::kCancelled;
-    harness.Command(kCmdCopyFirmware);
-    QVERIFY(harness.boxes.empty());
-
-    harness.folder_choice = ui::FolderChoice::kNoPath;
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.size(), std::size_t{1});
-    QCOMPARE(harness.boxes[0].text, std::string("Get path error."));
-    QCOMPARE(harness.boxes[0].style & ui::kIconMask, unsigned{ui::kIconError});
-
-    // A chosen folder that does not exist: the folder is made one level deep only, so the
-    // first copy fails and stops the rest.
-    TempDir card;
-    harness.folder_choice = ui::FolderChoice::kChosen;
-    harness.folder_path = card.Join("missing/deeper");
-    harness.Command(kCmdCopyFirmware);
-    QCOMPARE(harness.boxes.back().text,
-             "File copy error " + std::to_string(ENOENT) + ". 0 file(s) were copied.");
-    QCOMPARE(harness.boxes.back().style & ui::kIconMask, unsigned{ui::kIconError});
-    QVERIFY(!std::filesystem::exists(card.Join("missing")));
-
-    // A destination entry that is a folder cannot be replaced: a real error after one copy.
-    std::filesystem::create_directories(card.Join("firmware/Reader_2.hex"));
-    const CopyResult result = CopyImages(harness.FirmwareFolder(), CopyDestination(card.path()));
-    QCOMPARE(result.count, 1u);
-    QVERIFY(result.error != 0);
-  }
-};
-
 }  // namespace flashwright
-
-QTEST_MAIN(flashwright::FirmwareCopyTest)
-#include "firmware_copy_test.moc"

@@ -44,7 +44,7 @@ TEST(OutcomeTextTest, CheckFailuresInTheirOrder) {
   };
   for (const Case& c : cases) {
     const UpdateOutcome outcome = ComposeUpdateOutcome(c.job, kFolder, kBasic, 0x0203);
-    EXPECT_EQ(outcome.kind, MessageKind::Error);
+    EXPECT_EQ(outcome.kind, ui::PaneKind::kError);
     EXPECT_EQ(outcome.text, c.text);
     EXPECT_FALSE(outcome.offer_retry) << c.text;
   }
@@ -73,7 +73,7 @@ TEST(OutcomeTextTest, ProgrammingFailuresByPhase) {
   for (const Case& c : cases) {
     const UpdateJob job = Failed(false, c.phase, -5, 40);
     const UpdateOutcome outcome = ComposeUpdateOutcome(job, kFolder, kBasic, 0x0203);
-    EXPECT_EQ(outcome.kind, MessageKind::Error);
+    EXPECT_EQ(outcome.kind, ui::PaneKind::kError);
     EXPECT_EQ(outcome.text, std::string(c.message) + "\r\n(Err:-5,Line:40)");
     EXPECT_EQ(outcome.offer_retry, c.retry) << c.message;
   }
@@ -113,7 +113,7 @@ TEST(OutcomeTextTest, SuccessWithResetConfigurationAndPowerReminder) {
   job.phase = kPhaseSend;
   job.line = 2049;
   UpdateOutcome outcome = ComposeUpdateOutcome(job, kFolder, kBasic, 0x0203);
-  EXPECT_EQ(outcome.kind, MessageKind::Success);
+  EXPECT_EQ(outcome.kind, ui::PaneKind::kSuccess);
   EXPECT_EQ(outcome.text, "Reader firmware on COM 3 successfully updated.");
   EXPECT_FALSE(outcome.offer_retry);
 

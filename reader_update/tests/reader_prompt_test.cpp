@@ -19,7 +19,7 @@ TEST(ReaderPrompt, ACompleteChoiceWithAReaderOnThePortIsReady) {
   input.version = 42418;
   const ReaderPrompt prompt = ComposeReaderPrompt(input, AcceptAll, kBasicView);
   EXPECT_TRUE(prompt.ready);
-  EXPECT_EQ(prompt.kind, MessageKind::Information);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(prompt.text, "Press Begin Update to start firmware update.");
 }
 
@@ -31,7 +31,7 @@ TEST(ReaderPrompt, WhatTheCommandLineAskedForAndCannotBeHadIsAnErrorOnTwoLines) 
   input.firmware_listed = true;
   const ReaderPrompt prompt = ComposeReaderPrompt(input, AcceptAll, kBasicView);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.kind, MessageKind::Error);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kError);
   // The errors stand alone: no "select" hints follow them.
   EXPECT_EQ(prompt.text,
             "COM 7 does not exist. Select a different COM port using Advanced View.\r\n"
@@ -43,13 +43,13 @@ TEST(ReaderPrompt, AnEmptyFirmwareFolderIsAnErrorButAListWithNoChoiceOnlyAsks) {
   input.port = 2;
   input.version = 42418;
   ReaderPrompt prompt = ComposeReaderPrompt(input, AcceptAll, kBasicView);
-  EXPECT_EQ(prompt.kind, MessageKind::Error);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kError);
   EXPECT_EQ(prompt.text, "No firmware files. Check firmware directory at /opt/fw/firmware.");
 
   input.firmware_listed = true;
   prompt = ComposeReaderPrompt(input, AcceptAll, MessageFields{"/opt/fw/firmware", ""});
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.kind, MessageKind::Information);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(prompt.text, "Select a firmware file.");
 }
 
@@ -81,17 +81,17 @@ TEST(ReaderPrompt, TheVersionGateAndASilentPortRefuse) {
 
   ReaderPrompt prompt = ComposeReaderPrompt(input, AcceptAll, kBasicView);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.kind, MessageKind::Information);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(prompt.text, "No reader found on COM 5. Select a different COM port using Advanced View.");
 
   input.version = 20100;
   prompt = ComposeReaderPrompt(input, [](std::uint32_t) { return -1; }, kBasicView);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.kind, MessageKind::Error);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kError);
   EXPECT_EQ(prompt.text.rfind("Cannot update reader firmware on COM 5.", 0), 0u) << prompt.text;
 
   prompt = ComposeReaderPrompt(input, [](std::uint32_t) { return 1; }, kBasicView);
-  EXPECT_EQ(prompt.kind, MessageKind::Error);
+  EXPECT_EQ(prompt.kind, ui::PaneKind::kError);
   EXPECT_EQ(prompt.text.rfind("Updating reader firmware on COM 5 is not allowed.", 0), 0u)
       << prompt.text;
 }

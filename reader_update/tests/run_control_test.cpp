@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/string_table.h"
+#include "shell/string_table.h"
 #include "platform/posted_messages.h"
 #include "reader_link/transport.h"
 #include "reader_update/begin_update.h"
@@ -159,7 +159,7 @@ TEST_F(RunControlTest, ControlHeldReportsWhatDiscoveryFoundAndStartsNothing) {
 
   BeginUpdateResult found = BeginUpdate(request);
   EXPECT_EQ(found.step, BeginUpdateStep::Reported);
-  EXPECT_EQ(found.kind, MessageKind::Information);
+  EXPECT_EQ(found.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(found.job, nullptr);
   EXPECT_EQ(found.text,
             "Reader version A04F108 (Bootloader 0203,flags 01) found on COM 3 using FTDI Ports.");
@@ -207,7 +207,7 @@ TEST_F(RunControlTest, FailedDiscoveryShowsMessage141WithTheError) {
   const BeginUpdateResult begin = BeginUpdate(request);
   EXPECT_EQ(begin.step, BeginUpdateStep::Refused);
   EXPECT_EQ(begin.reason, RefusalReason::NoReader);
-  EXPECT_EQ(begin.kind, MessageKind::Error);
+  EXPECT_EQ(begin.kind, ui::PaneKind::kError);
   EXPECT_EQ(begin.job, nullptr);
   EXPECT_EQ(begin.text, FormatText("Cannot detect reader on COM 3. Exit other applications and "
                                    "try again.\r\n(error %ld)",
@@ -236,7 +236,7 @@ TEST_F(RunControlTest, DiscoveredReaderIsGatedAndUpdated) {
   EXPECT_EQ(reader.RequestCount(kEnterDownloadCommand), 1u);
   const RunCompletion completion =
       CompleteUpdateRun(*done, request.fields, kBootloaderUnknown, 3, {});
-  EXPECT_EQ(completion.kind, MessageKind::Success);
+  EXPECT_EQ(completion.kind, ui::PaneKind::kSuccess);
   EXPECT_EQ(completion.text,
             "Reader firmware on COM 3 successfully updated.\r\n"
             "Reset configuration (TagIt,ISO) successful.\r\nRESET POWER ON READER.");
@@ -289,7 +289,7 @@ TEST_F(RunControlTest, BasicViewTakesAMatchingImageAsAlreadyLoaded) {
   request.fields.view_suffix = " using Advanced View";
   const BeginUpdateResult begin = BeginUpdate(request);
   EXPECT_EQ(begin.step, BeginUpdateStep::AlreadyUpdated);
-  EXPECT_EQ(begin.kind, MessageKind::Success);
+  EXPECT_EQ(begin.kind, ui::PaneKind::kSuccess);
   EXPECT_EQ(begin.text, "Reader firmware on COM 3 already updated.\r\n"
                         "Reset configuration (TagIt,ISO) successful.");
   EXPECT_EQ(reader.RequestCount(kResetConfigurationCommand), 1u);
@@ -360,7 +360,7 @@ TEST(UpdateRunCompletion, TryAgainStartsARecoverRunAndNoAddsTheRecoverHint) {
     return false;
   });
   EXPECT_EQ(no.retry, nullptr);
-  EXPECT_EQ(no.kind, MessageKind::Error);
+  EXPECT_EQ(no.kind, ui::PaneKind::kError);
   EXPECT_EQ(no.text, "Reader update on COM 4 failed. Check reader power and serial cables.\r\n"
                      "Before trying again, reset power on device and select Tools: Recover from "
                      "Download Error using Advanced View.\r\n(Err:-5,Line:12)");

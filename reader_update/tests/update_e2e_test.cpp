@@ -292,7 +292,7 @@ TEST_F(UpdateEndToEndTest, BadPackagesAndFilesEndBeforeAnythingIsSent) {
     EXPECT_EQ(run.job->phase, c.phase) << c.name;
     EXPECT_EQ(run.job->base_name, c.failed_name) << c.name;
     const UpdateOutcome outcome = ComposeUpdateOutcome(*run.job, FirmwareFolder(), "", 0x0203);
-    EXPECT_EQ(outcome.kind, MessageKind::Error);
+    EXPECT_EQ(outcome.kind, ui::PaneKind::kError);
     EXPECT_NE(outcome.text.find(c.message), std::string::npos) << outcome.text;
     EXPECT_FALSE(outcome.offer_retry);
   }

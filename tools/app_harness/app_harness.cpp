@@ -1,18 +1,12 @@
 #include "tools/app_harness/app_harness.h"
 
-#include <QCoreApplication>
-#include <QAbstractButton>
-#include <QElapsedTimer>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
-#include <QTextCursor>
-#include <QTextEdit>
 #include <cstdio>
 #include <filesystem>
 
 #include "platform/installed_program_folder.h"
 #include "tools/test_support/intel_hex_text.h"
+#include "shell/control_ids.h"
+#include "windowing/event_loop.h"
 #include "windowing/key_state.h"
 #include "reader_update/kindler_view.h"
 #include "usb_update/ezusb_fw_update_view.h"
@@ -60,6 +54,15 @@ AppHarness::AppHarness()
     return folder_choice;
   });
   ui::SetControlKeySourceForTesting([this] { return control_held; });
+  ui::SetModalDialogHandler([this](ui::Dialog& dialog) {
+    dialogs.push_back(dialog.TemplateId());
+    if (dialog_handler) {
+      // A copy: the handler may replace itself.
+      const auto handler = dialog_handler;
+      return handler(dialog);
+    }
+    return int{ui::kDialogCancel};
+  });
 }
 
 AppHarness::~AppHarness() {
@@ -67,6 +70,7 @@ AppHarness::~AppHarness() {
   ui::SetMessageBoxHandler(nullptr);
   ui::SetFolderBrowserHandler(nullptr);
   ui::SetControlKeySourceForTesting(nullptr);
+  ui::SetModalDialogHandler(nullptr);
   platform::SetInstalledProgramFolderForTesting(std::string());
   ResetReaderViewStateForTesting();
   readers_.clear();
@@ -105,12 +109,11 @@ sim::ReaderSimulator& AppHarness::AddReader(unsigned com, sim::ReaderSimOptions 
 
 bool AppHarness::Start(const std::vector<std::string>& arguments) {
   app_ = std::make_unique<CKindlerApp>();
-  app_->SetViewFactory(ui::ViewKind::kReader,
-                       [](QWidget* parent) { return new CKindlerView(parent); });
+  app_->SetViewFactory(ui::ViewKind::kReader, [] { return std::make_unique<CKindlerView>(); });
   app_->SetViewFactory(ui::ViewKind::kUsb,
-                       [](QWidget* parent) { return new CEZUSBFWUpdateView(parent); });
+                       [] { return std::make_unique<CEZUSBFWUpdateView>(); });
   if (!app_->InitInstance(arguments)) return false;
-  QCoreApplication::processEvents();
+  ui::ProcessEvents(0);
   return true;
 }
 
@@ -121,58 +124,95 @@ void AppHarness::Stop() {
   app_->ExitInstance();
   app_.reset();
   // Events for windows that are gone are dropped here, freeing their records.
-  QCoreApplication::processEvents();
+  ui::ProcessEvents(0);
+}
+
+ui::FrameWindow& AppHarness::Window() { return Frame().Window(); }
+
+ui::Form& AppHarness::ViewForm() { return Frame().ActiveView()->form(); }
+
+namespace {
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text)
+    if (c != '\r') out.push_back(c);
+  return out;
+}
+}  // namespace
+
+std::string AppHarness::ControlText(int id) {
+  if (!ViewForm().HasControl(id)) return "<no control>";
+  return WithoutCarriageReturns(ViewForm().Text(id));
+}
+
+bool AppHarness::Enabled(int id) { return ViewForm().IsEnabled(id); }
+bool AppHarness::Visible(int id) { return ViewForm().IsVisible(id); }
+bool AppHarness::Checked(int id) { return ViewForm().Checked(id); }
+
+std::vector<std::string> AppHarness::Items(int id) {
+  std::vector<std::string> items;
+  for (int i = 0; i < ViewForm().ItemCount(id); ++i) items.push_back(ViewForm().ItemText(id, i));
+  return items;
+}
+
+std::intptr_t AppHarness::ItemData(int id, int index) { return ViewForm().ItemData(id, index); }
+int AppHarness::Selection(int id) { return ViewForm().CurSel(id); }
+
+std::string AppHarness::SelectedText(int id) {
+  const int selection = ViewForm().CurSel(id);
+  return selection < 0 ? std::string() : ViewForm().ItemText(id, selection);
+}
+
+int AppHarness::ProgressPos(int id) { return ViewForm().ProgressPos(id); }
+
+int AppHarness::PaneId() {
+  return Frame().ActiveView()->Kind() == ui::ViewKind::kUsb ? int{kIdcUsbMessagePane}
+                                                             : int{kIdcMessagePane};
 }
 
 std::string AppHarness::PaneText() {
-  auto* pane = Find<QTextEdit>(1000);
-  return pane ? pane->toPlainText().toStdString() : std::string("<no pane>");
+  if (!app_ || !Frame().ActiveView()) return "<no pane>";
+  return WithoutCarriageReturns(ViewForm().Text(PaneId()));
 }
 
-bool AppHarness::PaneBold() {
-  auto* pane = Find<QTextEdit>(1000);
-  QTextCursor cursor(pane->document());
-  cursor.movePosition(QTextCursor::Start);
-  cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-  return cursor.charFormat().fontWeight() >= QFont::Bold;
+bool AppHarness::PaneBold() { return ViewForm().PaneBold(PaneId()); }
+ui::Rgb AppHarness::PaneBackground() { return ViewForm().PaneBackground(PaneId()); }
+
+void AppHarness::Choose(int id, int index) { ViewForm().Choose(id, index); }
+
+bool AppHarness::ChooseData(int id, std::intptr_t data) {
+  const int index = ViewForm().FindItemData(id, data);
+  if (index < 0) return false;
+  ViewForm().Choose(id, index);
+  return true;
 }
 
-QColor AppHarness::PaneBackground() {
-  return Find<QTextEdit>(1000)->palette().color(QPalette::Base);
+bool AppHarness::ChooseText(int id, const std::string& text) {
+  for (int i = 0; i < ViewForm().ItemCount(id); ++i) {
+    if (ViewForm().ItemText(id, i) == text) {
+      ViewForm().Choose(id, i);
+      return true;
+    }
+  }
+  return false;
 }
 
-std::string AppHarness::ControlText(int id) {
-  if (auto* label = Find<QLabel>(id)) return label->text().toStdString();
-  if (auto* button = Find<QAbstractButton>(id)) return button->text().toStdString();
-  return "<no control>";
-}
-
-void AppHarness::ChoosePort(int port) {
-  auto* ports = Find<QComboBox>(1010);
-  const int index = ports->findData(port);
-  ports->setCurrentIndex(index);
-  emit ports->activated(index);
-}
-
+void AppHarness::Press(int id) { ViewForm().Click(id); }
+void AppHarness::ChoosePort(int port) { ChooseData(kIdcPortSelector, port); }
 void AppHarness::ChooseFirmware(const std::string& base_name) {
-  auto* files = Find<QComboBox>(1012);
-  const int index = files->findText(QString::fromStdString(base_name));
-  files->setCurrentIndex(index);
-  emit files->activated(index);
+  ChooseText(kIdcFirmwareSelector, base_name);
 }
-
-void AppHarness::ClickBeginUpdate() { Find<QPushButton>(1001)->click(); }
+void AppHarness::ClickBeginUpdate() { Press(kIdcBeginUpdate); }
 
 bool AppHarness::WaitUntilIdle(int timeout_ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (app_ && app_->IsBusy()) {
-    if (timer.elapsed() > timeout_ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QTest::qWait(5);
-  }
-  QCoreApplication::processEvents();
-  return true;
+  const bool idle = ui::WaitUntil([this] { return !app_ || !app_->IsBusy(); }, timeout_ms);
+  ui::ProcessEvents(0);
+  return idle;
+}
+
+bool AppHarness::WaitFor(const std::function<bool()>& condition, int timeout_ms) {
+  return ui::WaitUntil(condition, timeout_ms);
 }
 
 }  // namespace flashwright::test

@@ -1,11 +1,10 @@
 // Runs the real windowed program inside a test: a program folder with its firmware folder, a
 // port folder for simulated readers, no adapters and no sibling configuration unless a test
-// adds them, and message boxes, the folder browser and the Ctrl key answered by the test.
+// adds them, and message boxes, modal dialogs, the folder browser and the Ctrl key answered by
+// the test. Everything is read and done through the windowing interface, so the same tests run
+// against every backend.
 #pragma once
 
-#include <QComboBox>
-#include <QString>
-#include <QWidget>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -15,13 +14,17 @@
 
 #include "app/kindler_app.h"
 #include "app/main_frame.h"
-#include "windowing/folder_browser.h"
-#include "windowing/message_box.h"
 #include "platform/usb_driver_io.h"
 #include "platform/usb_hotplug.h"
 #include "tools/reader_sim/reader_simulator.h"
 #include "tools/test_support/test_support.h"
 #include "tools/usb_sim/simulated_usb.h"
+#include "windowing/dialog.h"
+#include "windowing/folder_browser.h"
+#include "windowing/form.h"
+#include "windowing/frame_window.h"
+#include "windowing/message_box.h"
+#include "windowing/message_pane.h"
 
 namespace flashwright::test {
 
@@ -37,6 +40,8 @@ class AppHarness {
  public:
   AppHarness();
   ~AppHarness();
+  AppHarness(const AppHarness&) = delete;
+  AppHarness& operator=(const AppHarness&) = delete;
 
   std::string FirmwareFolder() const { return program_.path() + "/firmware"; }
   std::string ProgramFolder() const { return program_.path(); }
@@ -58,24 +63,49 @@ class AppHarness {
 
   CKindlerApp& App() { return *app_; }
   CMainFrame& Frame() { return *app_->MainFrame(); }
-  template <typename Control>
-  Control* Find(int id) {
-    return app_->MainFrame()->findChild<Control*>(QString::number(id));
-  }
+  // The frame's window: title, minimised state, menu items.
+  ui::FrameWindow& Window();
+  // The active view's controls.
+  ui::Form& ViewForm();
 
-  // The message pane's text (line breaks as "\n"), whether it is bold, and its background.
+  // Controls of the active view's form, by identifier.
+  std::string ControlText(int id);  // line breaks as "\n"
+  bool Enabled(int id);
+  bool Visible(int id);
+  bool Checked(int id);
+  std::vector<std::string> Items(int id);
+  std::intptr_t ItemData(int id, int index);
+  int Selection(int id);             // -1 for none
+  std::string SelectedText(int id);  // "" for none
+  int ProgressPos(int id);
+
+  // The message pane of the active view (1000 or 1026): its text (line breaks as "\n"),
+  // whether it is bold, and its background.
   std::string PaneText();
   bool PaneBold();
-  QColor PaneBackground();
-  std::string ControlText(int id);
+  ui::Rgb PaneBackground();
 
-  // Picks the port or firmware as the user does.
+  // What the user does in the active view: the same notifications as a real choice or click.
+  void Choose(int id, int index);
+  // Chooses the first item with `data` / the text `text`; false when there is none.
+  bool ChooseData(int id, std::intptr_t data);
+  bool ChooseText(int id, const std::string& text);
+  void Press(int id);
+  // Picks the port or firmware of the reader view as the user does.
   void ChoosePort(int port);
   void ChooseFirmware(const std::string& base_name);
-  void Command(int command_id) { Frame().RouteCommand(command_id); }
   void ClickBeginUpdate();
+
+  // Routes a command as the framework does (active view, frame, application).
+  void Command(int command_id) { Frame().RouteCommand(command_id); }
+  // Chooses the menu item as the user does (nothing when its update handler greys it).
+  void ChooseMenuItem(int command_id) { Window().ChooseMenuItem(command_id); }
+  std::string Title() { return Window().Title(); }
+
   // Waits (running the event loop) until the application is no longer busy.
   bool WaitUntilIdle(int timeout_ms = 30000);
+  // Runs the event loop until `condition` holds; false after `timeout_ms`.
+  bool WaitFor(const std::function<bool()>& condition, int timeout_ms = 10000);
 
   // Message boxes: every box is recorded; answers come from the queue (Yes/No boxes without a
   // queued answer get No, others OK).
@@ -83,6 +113,10 @@ class AppHarness {
   std::deque<int> answers;
   // Run while a box is open, before it is answered (a real box runs its own event loop there).
   std::function<void()> while_box_open;
+  // Modal dialogs: the template of every dialog opened is recorded; `dialog_handler` drives
+  // the dialog (open and initialised) and returns how it ended; without one it is cancelled.
+  std::vector<int> dialogs;
+  std::function<int(ui::Dialog&)> dialog_handler;
   // The folder the browser answers with.
   ui::FolderChoice folder_choice = ui::FolderChoice::kCancelled;
   std::string folder_path;
@@ -93,6 +127,8 @@ class AppHarness {
   usbsim::SimulatedUsbBus usb_bus;
 
  private:
+  int PaneId();
+
   TempDir program_;
   TempDir sysfs_;
   TempDir wine_;

@@ -1,6 +1,7 @@
 #include "tools/usb_sim/cyusb_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -180,7 +181,10 @@ std::uint32_t CyUsbDriver::ControlTransfer(const CyUsbTarget& target, const void
   transfer.overlapped->Start();
 
   if (complete_at_once_ && transfer.answered) {
-    std::this_thread::sleep_until(transfer.due);
+    // Some systems' sleeps end a little early: the answer is never given before it is due.
+    while (std::chrono::steady_clock::now() < transfer.due) {
+      std::this_thread::sleep_until(transfer.due);
+    }
     *returned = WriteOutcome(transfer.outcome, transfer.block, transfer.data_offset);
     transfer.overlapped->Complete(transfer.outcome.error, *returned);
     return transfer.outcome.error;

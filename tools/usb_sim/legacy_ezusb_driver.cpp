@@ -1,6 +1,7 @@
 #include "tools/usb_sim/legacy_ezusb_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "platform/usb_driver_io.h"
@@ -32,7 +33,10 @@ std::uint32_t ErrorOf(const DeviceAnswer& answer) {
 // does) and gives the request's code.
 std::uint32_t AwaitAnswer(const DeviceAnswer& answer) {
   if (answer.reply == DeviceReply::kNever) std::this_thread::sleep_for(answer.legacy_limit);
-  std::this_thread::sleep_until(answer.ready);
+  // Some systems' sleeps end a little early: the answer is never given before it is ready.
+  while (std::chrono::steady_clock::now() < answer.ready) {
+    std::this_thread::sleep_until(answer.ready);
+  }
   return ErrorOf(answer);
 }
 

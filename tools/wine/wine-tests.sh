@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows build under Wine against the reader simulator of the Linux build.
+# The Windows build under Wine against the reader simulator of the Linux build, and its USB
+# side against the simulated EZ-USB kernel driver (usb-driver-tests.sh).
 #   tools/wine/wine-tests.sh <Linux build folder> <Windows build folder>
 # One fresh Wine prefix for the whole run; reader-sim on pseudo-terminals linked in as COM ports
 # under dosdevices. Wine programs write to files, never to pipes: Wine's helper processes
@@ -13,14 +14,18 @@ sim=$linux_build/tools/reader_sim/reader-sim
 cli=$win_build/app/flashwright-cli.exe
 
 work=$(mktemp -d /tmp/flashwright-wine.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 sims=()
 failures=0
+xvfb_pid=""
 cleanup() {
   local pid
   for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${sims[@]}"; do wait "$pid" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
 }
 trap cleanup EXIT
@@ -61,10 +66,23 @@ stop_sim() { # stop_sim <pid>: SIGTERM, then wait (the simulator writes its --he
   wait "$1" 2>/dev/null || true
 }
 
-echo "== Wine prefix"
+echo "== Wine prefix on a virtual display"
 mkdir -p "$WINEPREFIX" "$work/ports"
+# The windows need a display from the first Wine process on; -noreset keeps it when the last
+# client goes. Without a window manager Wine draws the captions itself (Managed=N).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+tries=0
+until [ -s "$work/display" ]; do
+  tries=$((tries + 1))
+  [ $tries -lt 100 ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+  sleep 0.05
+done
+export DISPLAY=":$(cat "$work/display")"
 wineserver -p >"$work/wineserver.log" 2>&1
 wineboot -i >"$work/wineboot.log" 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
 # Only the simulators are COM ports (Wine maps the first serial ports of the machine).
 rm -f "$WINEPREFIX"/dosdevices/com*
 
@@ -78,6 +96,11 @@ srec_cat -generate 0 8 -repeat-data 0x00 0xF0 0x0C 0xEF 0x00 0xF0 0x40 0x00 \
 same_image() { # same_image <hex file> <hex file>: the same bytes at the same addresses
   srec_cmp "$1" -intel "$2" -intel >/dev/null 2>&1
 }
+
+echo "== the Win32 windowing backend"
+wine_run "$work/window.txt" "$win_build/tools/wine/wine_window_test.exe"
+if [ $status -eq 0 ]; then pass "wine_window_test ($(grep -c '^\[       OK' "$work/window.txt") cases)"
+else cat "$work/window.txt"; fail "wine_window_test"; fi
 
 echo "== reader link under Wine (COM3 reader, COM4 silent reader, COM7 missing)"
 start_sim 3
@@ -145,9 +168,6 @@ check "-vv traces the version query frame" \
   grep -Eq '^wire +[0-9.]+ ms write +D5 00 05 04 00 11 8C 66$' "$work/trace2.txt"
 check "-vv traces the reply" grep -Eq '^wire +[0-9.]+ ms read +D5 ' "$work/trace2.txt"
 check "-v does not change what info says" grep -q "4.241.8" "$work/trace.txt"
-wine_run "$work/usb.txt" "$cli" usb list
-check "usb list says it is not available (status $status)" \
-  grep -q "not available in this build" "$work/usb.txt"
 
 # A full update: the simulator's copy of the image equals the file.
 stop_sim "${sims[0]}"
@@ -171,6 +191,115 @@ wine_run "$work/recover.txt" "$cli" update --recover --port 3 --firmware-dir "Z:
 check "the recover run succeeds (status $status)" test $status -eq 0
 stop_sim "${sims[-1]}"
 check "after recovery the reader holds the image" same_image "$work/recovered.hex" "$firmware/Reader_4_242_1.hex"
+
+echo "== flashwright.exe driven from outside by its title and control identifiers"
+# The program beside its firmware folder, as the installer puts it; the driver finds the frame
+# by its title, presses Begin Update (1001) with BM_CLICK, follows the progress bar (1003) and
+# reads the message pane (1000). Wine knows COM1 to COM9 as ports whether linked or not, and
+# higher numbers only when linked.
+driver=$win_build/tools/wine/wine_window_driver.exe
+place_program() { # place_program <folder under C:\> [image...]
+  local dir=$WINEPREFIX/drive_c/$1; shift
+  mkdir -p "$dir"
+  cp "$win_build/app/flashwright.exe" "$dir/"
+  [ $# -eq 0 ] || { mkdir -p "$dir/firmware"; cp "$@" "$dir/firmware/"; }
+}
+window_pid=""
+start_window() { # start_window <log> <program> [switches...]
+  local log=$1; shift
+  timeout 300 wine "$@" </dev/null >"$log" 2>&1 &
+  window_pid=$!
+}
+end_window() { # closes the frame from outside and waits for the program to end
+  wine_run "$work/close.txt" "$driver" close
+  local closed=$status
+  wait "$window_pid" 2>/dev/null
+  local ended=$?
+  [ $closed -eq 0 ] || cat "$work/close.txt"
+  [ $closed -eq 0 ] && [ $ended -eq 0 ]
+}
+field() { sed -n "s/^$1: //p" "$2"; }
+# The bar moved: it passed through positions strictly between 0 and 100, rising between resets.
+bar_moved() {
+  python3 - "$1" <<'PY'
+import sys
+line = [l for l in open(sys.argv[1]) if l.startswith("progress:")]
+values = [int(v) for v in line[0].split()[1:]] if line else []
+inner = [v for v in values if 0 < v < 100]
+runs, run = [], []
+for v in values:
+    if v == 0:
+        if run: runs.append(run)
+        run = []
+    else:
+        run.append(v)
+if run: runs.append(run)
+sys.exit(0 if len(inner) >= 3 and all(a < b for r in runs for a, b in zip(r, r[1:])) else 1)
+PY
+}
+place_program fwapp "$firmware/Reader_4_242_1.hex"
+error_colour="192 0 0"
+success_colour="0 192 0"
+
+start_sim 3 --hex-out "$work/window-written.hex"
+start_window "$work/window-update.log" 'C:\fwapp\flashwright.exe' /C 3 /F Reader_4_242_1
+wine_run "$work/window-update.txt" "$driver" update reader
+check "Begin Update pressed from outside runs the update (status $status)" test $status -eq 0
+[ $status -eq 0 ] || cat "$work/window-update.txt"
+check "the progress bar moves" bar_moved "$work/window-update.txt"
+check "the pane says the update succeeded, on green" eval \
+  '[[ "$(field pane "$work/window-update.txt")" == "Reader firmware on COM 3 successfully updated."* ]] &&
+   test "$(field colour "$work/window-update.txt")" = "$success_colour"'
+check "the program ends when its frame is closed" end_window
+stop_sim "${sims[-1]}"
+check "the reader holds exactly the image" same_image "$work/window-written.hex" \
+  "$firmware/Reader_4_242_1.hex"
+
+start_sim 3 --hang-up-after-records 40 --hex-out "$work/window-recovered.hex"
+start_window "$work/window-retry.log" 'C:\fwapp\flashwright.exe' /C 3 /F Reader_4_242_1
+wine_run "$work/window-retry.txt" "$driver" update reader yes
+check "a hang-up mid-download, answered Yes, runs again (status $status)" test $status -eq 0
+[ $status -eq 0 ] || cat "$work/window-retry.txt"
+box=$(field box "$work/window-retry.txt")
+check "one box: the failure with its error and line, then \"Try again?\"" eval \
+  'test "$(field boxes "$work/window-retry.txt")" = 1 &&
+   [[ "$box" == "Reader update on COM 3 failed. Check reader power and serial cables.\n(Err:"* ]] &&
+   [[ "$box" == *"\n\nTry again?" ]] && test "$(field "box caption" "$work/window-retry.txt")" = Flashwright'
+check "the recover run succeeds" eval \
+  '[[ "$(field pane "$work/window-retry.txt")" == "Reader firmware on COM 3 successfully updated."* ]] &&
+   test "$(field colour "$work/window-retry.txt")" = "$success_colour"'
+check "the program ends when its frame is closed" end_window
+stop_sim "${sims[-1]}"
+check "after the recover run the reader holds exactly the image" same_image \
+  "$work/window-recovered.hex" "$firmware/Reader_4_242_1.hex"
+
+# Bad input: the texts and colours of the Linux build's view tests.
+pane_is() { # pane_is <expected text> <expected colour> <program> [switches...]
+  local text=$1 colour=$2; shift 2
+  start_window "$work/window-pane.log" "$@"
+  wine_run "$work/window-pane.txt" "$driver" pane reader
+  local seen; seen=$(field pane "$work/window-pane.txt")
+  local drawn; drawn=$(field colour "$work/window-pane.txt")
+  end_window || return 1
+  [ "$seen" = "$text" ] && [ "$drawn" = "$colour" ] && return 0
+  echo "    pane: $seen ($drawn)"
+  return 1
+}
+check "a COM port that does not exist" pane_is \
+  "COM 17 does not exist. Select a different COM port using Advanced View." "$error_colour" \
+  'C:\fwapp\flashwright.exe' /C 17
+check "an image that is not in the folder" pane_is \
+  'Firmware file Missing not found. Check firmware directory at C:\fwapp\firmware.' \
+  "$error_colour" 'C:\fwapp\flashwright.exe' /F Missing
+place_program fwbare
+check "no firmware folder" pane_is \
+  'No firmware files. Check firmware directory at C:\fwbare\firmware.' "$error_colour" \
+  'C:\fwbare\flashwright.exe' /D
+place_program fwempty
+mkdir -p "$WINEPREFIX/drive_c/fwempty/firmware"
+check "an empty firmware folder" pane_is \
+  'No firmware files. Check firmware directory at C:\fwempty\firmware.' "$error_colour" \
+  'C:\fwempty\flashwright.exe' /D
 
 echo "== the sibling product's configuration"
 start_sim 5
@@ -261,10 +390,34 @@ wine_run "$work/install.txt" "$work/flashwright-setup.exe" /S '/D=C:\Flashwright
 log="$WINEPREFIX/drive_c/Flashwright/detect-reader.log"
 check "silent install (status $status)" test $status -eq 0
 check "installed files" test -f "$WINEPREFIX/drive_c/Flashwright/flashwright-cli.exe" \
-  -a -f "$WINEPREFIX/drive_c/Flashwright/readerprobe.dll" \
+  -a -f "$WINEPREFIX/drive_c/Flashwright/flashwright.exe" -a -f "$WINEPREFIX/drive_c/Flashwright/readerprobe.dll" \
   -a -f "$WINEPREFIX/drive_c/Flashwright/firmware/Reader_4_242_1.hex"
 expected=$(printf '1:0\r\n2:0\r\n3:No device!\r\n4:NA\r\n5:0\r\n')
 check "no USB reader: pushes 0, 0, No device!, NA, 0" test "$(cat "$log")" = "$expected"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Flashwright/Flashwright.lnk"
+check "Start-menu shortcut" test -f "$shortcut"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashwright'
+wine_run "$work/uninstall-entry.txt" reg query "$uninstall_key" /reg:32
+version=$(sed -n 's/^project(flashwright VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+entry_has() { grep -Eq "^ +$1 +REG_[A-Z_]+ +$2\$" "$work/uninstall-entry.txt"; }
+check "uninstall entry: name, version $version, publisher, uninstall command, size" \
+  eval 'entry_has DisplayName Flashwright && entry_has DisplayVersion "$version" &&
+        entry_has Publisher "Flashwright developers" &&
+        entry_has UninstallString "\"C:\\\\Flashwright\\\\uninstall.exe\"" &&
+        entry_has EstimatedSize "0x[0-9a-f]+"'
+# A technician's own image in the folder survives the uninstaller; the shipped one does not.
+installed=$WINEPREFIX/drive_c/Flashwright
+echo ":00000001FF" >"$installed/firmware/Technician_9_1_1.hex"
+wine_run "$work/uninstall.txt" 'C:\Flashwright\uninstall.exe' /S
+# The uninstaller runs from a copy of itself and returns at once.
+for _ in $(seq 120); do [ -e "$installed/uninstall.exe" ] || break; sleep 0.25; done
+check "silent uninstall removes the programs, the plug-in and the shipped image" \
+  test ! -e "$installed/flashwright-cli.exe" -a ! -e "$installed/readerprobe.dll" \
+  -a ! -e "$installed/uninstall.exe" -a ! -e "$installed/firmware/Reader_4_242_1.hex"
+check "and leaves the technician's image" test -f "$installed/firmware/Technician_9_1_1.hex"
+check "the shortcut is gone" test ! -e "$shortcut"
+wine_run "$work/uninstall-entry-after.txt" reg query "$uninstall_key" /reg:32
+check "the uninstall entry is gone (status $status)" test $status -ne 0
 
 makensis -V2 -DBUILD_DIR="$win_build" -DPLUGIN_DIR="$win_build/tools/wine/fake_setup" \
   -DFIRMWARE_DIR="$firmware" -DUSB_FIRMWARE_DIR="$work/usb_fw" \
@@ -277,6 +430,9 @@ expected=$(printf '1:1\r\n2:6\r\n3:4.241.8*\r\nBootloader:2.04\r\nPlatform:520/5
 check "USB reader on COM6: its port, version text, power text and version number" \
   test "$(cat "$log")" = "$expected"
 [ "$(cat "$log")" = "$expected" ] || cat -A "$log"
+
+echo "== USB devices: the simulated kernel driver, each test group in a prefix of its own"
+if ! "$here/usb-driver-tests.sh" "$win_build"; then fail "the USB checks under Wine"; fi
 
 if [ $failures -ne 0 ]; then
   echo "== $failures Wine check(s) failed; the work folder was $work"

@@ -100,7 +100,7 @@ TEST_F(RunControlTest, RefusalsBeforeTheCheck) {
   UsbBeginDecision decision = BeginUsbUpdate(inputs);
   EXPECT_EQ(decision.step, UsbBeginStep::kNoImage);
   EXPECT_EQ(decision.message.text, "Select a firmware file using Advanced View.");
-  EXPECT_EQ(decision.message.kind, UsbMessageKind::kError);
+  EXPECT_EQ(decision.message.kind, ui::PaneKind::kError);
   inputs.advanced = true;
   EXPECT_EQ(BeginUsbUpdate(inputs).message.text, "Select a firmware file.");
   inputs.image_count = 0;
@@ -127,7 +127,7 @@ TEST_F(RunControlTest, ReportAlreadyUpdatedAndStart) {
   inputs.control_key = true;
   UsbBeginDecision decision = BeginUsbUpdate(inputs);
   EXPECT_EQ(decision.step, UsbBeginStep::kReport);
-  EXPECT_EQ(decision.message.kind, UsbMessageKind::kNeutral);
+  EXPECT_EQ(decision.message.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(decision.message.text.rfind("This device can be updated with the firmware.\r\n", 0), 0u)
       << decision.message.text;
 
@@ -138,7 +138,7 @@ TEST_F(RunControlTest, ReportAlreadyUpdatedAndStart) {
   decision = BeginUsbUpdate(inputs);
   EXPECT_EQ(decision.step, UsbBeginStep::kAlreadyUpdated);
   EXPECT_EQ(decision.message.text, "Firmware on Cyusb-0 already updated.");
-  EXPECT_EQ(decision.message.kind, UsbMessageKind::kSuccess);
+  EXPECT_EQ(decision.message.kind, ui::PaneKind::kSuccess);
   inputs.advanced = true;
   decision = BeginUsbUpdate(inputs);
   EXPECT_EQ(decision.step, UsbBeginStep::kStart);
@@ -174,7 +174,7 @@ TEST_F(RunControlTest, QuestionsAndTheDeviceAnsweringAfterThem) {
   answers_ = {true, true};
   decision = BeginUsbUpdate(inputs);
   EXPECT_EQ(decision.step, UsbBeginStep::kDeviceChanged);
-  EXPECT_EQ(decision.message.kind, UsbMessageKind::kError);
+  EXPECT_EQ(decision.message.kind, ui::PaneKind::kError);
   EXPECT_NE(decision.message.text.find("Cyusb-0 changed"), std::string::npos);
 }
 

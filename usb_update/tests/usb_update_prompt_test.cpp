@@ -26,7 +26,7 @@ TEST(UsbPromptTest, EveryReasonNotToStartIsSaid) {
   UsbPrompt prompt = ComposeUsbPrompt(state);
   EXPECT_TRUE(prompt.ready);
   EXPECT_EQ(prompt.message.text, "Press Begin Update to start firmware update.");
-  EXPECT_EQ(prompt.message.kind, UsbMessageKind::kNeutral);
+  EXPECT_EQ(prompt.message.kind, ui::PaneKind::kNeutral);
 
   // No device and no images: both errors, one line each.
   state.device = -1;
@@ -34,7 +34,7 @@ TEST(UsbPromptTest, EveryReasonNotToStartIsSaid) {
   state.image_count = 0;
   prompt = ComposeUsbPrompt(state);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.message.kind, UsbMessageKind::kError);
+  EXPECT_EQ(prompt.message.kind, ui::PaneKind::kError);
   EXPECT_EQ(prompt.message.text,
             "No USB devices found. Check USB and power cables or install driver.\r\n"
             "No firmware files. Check firmware directory at /opt/fw/ezusb_fw.");
@@ -45,7 +45,7 @@ TEST(UsbPromptTest, EveryReasonNotToStartIsSaid) {
   state.preselected_image = "Update";
   prompt = ComposeUsbPrompt(state);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.message.kind, UsbMessageKind::kError);
+  EXPECT_EQ(prompt.message.kind, ui::PaneKind::kError);
   EXPECT_EQ(prompt.message.text,
             "Firmware file Update not found. Check firmware directory at /opt/fw/ezusb_fw.");
 
@@ -53,7 +53,7 @@ TEST(UsbPromptTest, EveryReasonNotToStartIsSaid) {
   state.preselected_image.clear();
   prompt = ComposeUsbPrompt(state);
   EXPECT_FALSE(prompt.ready);
-  EXPECT_EQ(prompt.message.kind, UsbMessageKind::kNeutral);
+  EXPECT_EQ(prompt.message.kind, ui::PaneKind::kNeutral);
   EXPECT_EQ(prompt.message.text, "Select a firmware file using Advanced View.");
   state.advanced = true;
   EXPECT_EQ(ComposeUsbPrompt(state).message.text, "Select a firmware file.");
@@ -64,7 +64,7 @@ TEST(UsbPromptTest, EveryReasonNotToStartIsSaid) {
   prompt = ComposeUsbPrompt(state);
   EXPECT_FALSE(prompt.ready);
   EXPECT_EQ(prompt.message.text, "Unknown device on Cyusb-0. Select a different device.");
-  EXPECT_EQ(prompt.message.kind, UsbMessageKind::kNeutral);
+  EXPECT_EQ(prompt.message.kind, ui::PaneKind::kNeutral);
 }
 
 TEST(UsbImageNameTest, TheCommandLinesNameLosesItsExtensionInAnyCase) {

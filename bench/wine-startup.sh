@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Start-up under Wine on a virtual display: from the start of the program to its first painted
+# window, the windowed program (flashwright-testbuild.exe with FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT,
+# beside its firmware folder, a simulated reader on COM1) against a bare Win32 window
+# (bench_bare_window.exe), alternately in one prefix, as the ratio of the medians.
+#   bench/wine-startup.sh <Linux build folder> <Windows build folder> [runs]
+set -euo pipefail
+linux_build=$(cd "$1" && pwd)
+win_build=$(cd "$2" && pwd)
+runs=${3:-9}
+sim=$linux_build/tools/reader_sim/reader-sim
+work=$(mktemp -d /tmp/flashwright-wine-bench.XXXXXX)
+# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
+# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+sim_pid=""
+xvfb_pid=""
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
+  wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$WINEPREFIX" "$work/ports"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(cat "$work/display")"
+wineserver -p >"$work/wineserver.log" 2>&1
+wineboot -i >"$work/wineboot.log" 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
+rm -f "$WINEPREFIX"/dosdevices/com*
+
+app=$WINEPREFIX/drive_c/Flashwright
+mkdir -p "$app/firmware"
+cp "$win_build/app/flashwright-testbuild.exe" "$win_build/bench/bench_bare_window.exe" "$app/"
+srec_cat -generate 0 8 -repeat-data 0x00 0xF0 0x0C 0xEF 0x00 0xF0 0x40 0x00 \
+  -generate 8 0x1000 -repeat-string "Flashwright sample reader firmware. " \
+  -o "$app/firmware/Reader_4_242_1.hex" -intel -output_block_size=16 -disable=exec-start-address
+"$sim" --port-dir "$work/ports" --com 1 --link-target "$WINEPREFIX/dosdevices/com1" \
+  >"$work/sim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do [ -L "$WINEPREFIX/dosdevices/com1" ] && break; sleep 0.05; done
+
+once() { # once <program> [switches...]: milliseconds to its first paint (it then ends)
+  local start end
+  start=$(date +%s%N)
+  FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT=1 timeout 60 wine "$@" </dev/null >"$work/run.txt" 2>&1
+  end=$(date +%s%N)
+  grep -q "first paint" "$work/run.txt" || { echo "no first paint from $1" >&2; cat "$work/run.txt" >&2; exit 1; }
+  echo $(( (end - start) / 1000000 ))
+}
+program=()
+bare=()
+once 'C:\Flashwright\flashwright-testbuild.exe' /C 1 >/dev/null  # warm the caches
+once 'C:\Flashwright\bench_bare_window.exe' >/dev/null
+for _ in $(seq "$runs"); do
+  program+=("$(once 'C:\Flashwright\flashwright-testbuild.exe' /C 1)")
+  bare+=("$(once 'C:\Flashwright\bench_bare_window.exe')")
+done
+median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+p=$(median "${program[@]}")
+b=$(median "${bare[@]}")
+echo "Start-up to first paint under Wine, median of $runs runs each, alternately in one prefix:"
+echo "  flashwright-testbuild.exe /C 1 (reader on COM1): $p ms  (runs: ${program[*]})"
+echo "  bare Win32 window:                               $b ms  (runs: ${bare[*]})"
+awk -v p="$p" -v b="$b" 'BEGIN { printf "  ratio %.2f (goal at most 1.30)\n", p / b }'

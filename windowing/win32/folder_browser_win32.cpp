@@ -1,0 +1,41 @@
+// The shell's folder browser, narrow: only file-system folders, from the desktop down.
+
+#include "windowing/win32/native_window_win32.h"
+
+#include <shlobj.h>
+
+#include "windowing/folder_browser.h"
+
+namespace flashwright::ui {
+
+namespace {
+FolderBrowserHandler& Handler() {
+  static FolderBrowserHandler handler;
+  return handler;
+}
+}  // namespace
+
+FolderChoice BrowseForFolder(WindowRef owner, const std::string& title, std::string* path) {
+  path->clear();
+  if (Handler()) return Handler()({owner, title}, path);
+
+  char display_name[MAX_PATH] = {};
+  BROWSEINFOA info{};
+  info.hwndOwner = HwndOf(owner);
+  info.pidlRoot = nullptr;
+  info.pszDisplayName = display_name;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
+  if (chosen == nullptr) return FolderChoice::kCancelled;
+  char folder[MAX_PATH] = {};
+  const BOOL has_path = SHGetPathFromIDListA(chosen, folder);
+  CoTaskMemFree(chosen);
+  if (!has_path || folder[0] == '\0') return FolderChoice::kNoPath;
+  *path = folder;
+  return FolderChoice::kChosen;
+}
+
+void SetFolderBrowserHandler(FolderBrowserHandler handler) { Handler() = std::move(handler); }
+
+}  // namespace flashwright::ui
