@@ -67,6 +67,17 @@ void ChooseImage(AppHarness& harness, const std::string& name) {
   EXPECT_TRUE(harness.ChooseText(1028, name)) << name;
 }
 
+// Device 0 with `profile` and `image` as Gate_1235, the program started on the USB view and
+// switched to the advanced view; false when the image cannot be placed or the program not start.
+bool StartAdvancedWith(AppHarness& harness, const usbsim::DeviceProfile& profile,
+                       const std::vector<std::uint8_t>& image,
+                       usbsim::SimulatedUsbDevice** device) {
+  *device = &harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  if (!harness.AddUsbImage("Gate_1235", image) || !harness.Start({"/D", "USB"})) return false;
+  harness.Command(kCmdAdvanced);
+  return true;
+}
+
 bool EepromHolds(usbsim::SimulatedUsbDevice& device, const std::vector<std::uint8_t>& image) {
   const std::vector<std::uint8_t> eeprom = device.Eeprom();
   return std::equal(image.begin(), image.end(), eeprom.begin());
@@ -249,12 +260,10 @@ TEST(UsbUpdateViewTest, RefusalsAndTheOverride) {
   AppHarness harness;
   usbsim::DeviceProfile profile = Profile();
   profile.first_byte = 0xC0;
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(400);
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
-  harness.Command(kCmdAdvanced);
+  ASSERT_TRUE(StartAdvancedWith(harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness.Press(1025);
   EXPECT_EQ(harness.PaneText(), std::string("Device is not compatible with firmware file.\n"
                                        "(First byte in firmware does not match)"));
@@ -349,12 +358,10 @@ TEST(UsbUpdateViewTest, DeviceChangeDuringAnUpdateLeavesTheWorkerAlone) {
   AppHarness harness;
   usbsim::DeviceProfile profile = Profile();
   profile.timing.real_time = true;  // the EEPROM takes its modelled time: the run lasts
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(4000);
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
-  harness.Command(kCmdAdvanced);
+  ASSERT_TRUE(StartAdvancedWith(harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness.Press(1025);
   EXPECT_TRUE(harness.App().IsBusy());
 
@@ -458,12 +465,10 @@ TEST(UsbUpdateViewTest, WindowClosedWhileWorkerPosts) {
   auto harness = std::make_unique<AppHarness>();
   usbsim::DeviceProfile profile = Profile();
   profile.timing.real_time = true;  // about half a second for this image
-  usbsim::SimulatedUsbDevice& device =
-      harness->usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(8000);
-  ASSERT_TRUE(harness->AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness->Start({"/D", "USB"}));
-  harness->Command(kCmdAdvanced);
+  ASSERT_TRUE(StartAdvancedWith(*harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness->Press(1025);
   EXPECT_TRUE(harness->WaitFor([&] { return device.Counters().eeprom_writes > 2; }));
   EXPECT_TRUE(harness->App().IsBusy());
