@@ -14,7 +14,7 @@ cli=$win_build/app/flashwright-cli.exe
 ctl=$win_build/tools/wine/ezusb_sim_ctl.exe
 driver=$win_build/tools/wine/ezusb_sim.sys
 
-work=$(mktemp -d /tmp/flashwright-wine-usb.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-usb.XXXXXX)
 # The driver is a 32-bit kernel-mode driver: only a 32-bit prefix's device host loads it.
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
