@@ -9,7 +9,7 @@ linux_build=$(cd "$1" && pwd)
 win_build=$(cd "$2" && pwd)
 runs=${3:-9}
 sim=$linux_build/tools/reader_sim/reader-sim
-work=$(mktemp -d /tmp/flashwright-wine-bench.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-bench.XXXXXX)
 # 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
 # 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

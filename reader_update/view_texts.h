@@ -1,19 +1,9 @@
-// Texts of the reader update view that are not in the string table: the form's captions and
-// the composed reports of discovery and of the firmware copy.
+// Texts of the reader update view that are not in the string table: the list entries and the
+// composed reports of discovery and of the firmware copy (the form's own texts are in its
+// template).
 #pragma once
 
 namespace flashwright::texts {
-
-inline constexpr const char kSettingsGroup[] = "Settings";
-inline constexpr const char kPortLabel[] = "Port:";
-inline constexpr const char kFirmwareLabel[] = "Firmware:";
-inline constexpr const char kReaderInformationGroup[] = "Reader Information";
-inline constexpr const char kVersionLabel[] = "Version:";
-inline constexpr const char kPowerLevelLabel[] = "Power Level:";
-inline constexpr const char kTagIt[] = "TagIt";
-inline constexpr const char kIso[] = "ISO";
-inline constexpr const char kBeginUpdate[] = "Begin Update";
-inline constexpr const char kResetConfiguration[] = "Reset Configuration";
 
 inline constexpr const char kAutoDetect[] = "auto-detect";
 inline constexpr const char kComPortFormat[] = "COM%d";

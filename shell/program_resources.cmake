@@ -7,3 +7,8 @@ add_library(fw_program_resources STATIC
   view_templates.cpp)
 target_link_libraries(fw_program_resources PUBLIC fw_options)
 set_target_properties(fw_program_resources PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+
+if(FLASHWRIGHT_GUI)
+  fw_add_test(program_resources_test SOURCES tests/program_resources_test.cpp
+    LIBS fw_program_resources)
+endif()

@@ -3,6 +3,7 @@
 // line with "Done" at the bottom.
 #include "shell/control_ids.h"
 #include "shell/program_resources.h"
+#include "shell/template_font.h"
 #include "windowing/dialog.h"
 
 namespace flashwright {
@@ -12,9 +13,6 @@ namespace {
 using ui::ControlKind;
 using ui::ControlTemplate;
 using ui::DialogTemplate;
-
-constexpr const char kFont[] = "MS Sans Serif";
-constexpr int kPointSize = 8;
 
 // The port and version row that every tool dialog starts with.
 #define FW_TOOL_IDENTITY_ROW                                              \
@@ -111,16 +109,16 @@ constexpr ControlTemplate kPowerLevelControls[] = {
 
 // Only Diagnostics has a system menu; "Done" or Escape close the settings dialogs.
 constexpr DialogTemplate kToolDialogTemplates[] = {
-    {kIddDiagnostics, "Diagnostics", kDiagnosticsWidth, kDiagnosticsHeight,
-     ui::kDialogSystemMenu, kFont, kPointSize, kDiagnosticsControls},
-    {kIddPortalAfi, "Portal AFI Value", kAfiWidth, kAfiHeight, ui::kDialogStyleNone, kFont,
-     kPointSize, kPortalAfiControls},
+    {kIddDiagnostics, "Diagnostics", kDiagnosticsWidth, kDiagnosticsHeight, ui::kDialogSystemMenu,
+     kTemplateFont, kTemplatePointSize, kDiagnosticsControls},
+    {kIddPortalAfi, "Portal AFI Value", kAfiWidth, kAfiHeight, ui::kDialogStyleNone,
+     kTemplateFont, kTemplatePointSize, kPortalAfiControls},
     {kIddSecurityMethod, "Q-Series Security Method", kSecurityWidth, kSecurityHeight,
-     ui::kDialogStyleNone, kFont, kPointSize, kSecurityMethodControls},
-    {kIddTransmitMode, "RF Transmit Mode", kModeWidth, kModeHeight, ui::kDialogStyleNone, kFont,
-     kPointSize, kTransmitModeControls},
-    {kIddPowerLevel, "RF Power Level", kLevelWidth, kLevelHeight, ui::kDialogStyleNone, kFont,
-     kPointSize, kPowerLevelControls},
+     ui::kDialogStyleNone, kTemplateFont, kTemplatePointSize, kSecurityMethodControls},
+    {kIddTransmitMode, "RF Transmit Mode", kModeWidth, kModeHeight, ui::kDialogStyleNone,
+     kTemplateFont, kTemplatePointSize, kTransmitModeControls},
+    {kIddPowerLevel, "RF Power Level", kLevelWidth, kLevelHeight, ui::kDialogStyleNone,
+     kTemplateFont, kTemplatePointSize, kPowerLevelControls},
 };
 
 }  // namespace

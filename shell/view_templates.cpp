@@ -4,6 +4,7 @@
 #include "shell/control_ids.h"
 #include "shell/program_resources.h"
 #include "shell/shell_texts.h"
+#include "shell/template_font.h"
 #include "windowing/dialog.h"
 
 namespace flashwright {
@@ -13,9 +14,6 @@ namespace {
 using ui::ControlKind;
 using ui::ControlTemplate;
 using ui::DialogTemplate;
-
-constexpr const char kFont[] = "MS Sans Serif";
-constexpr int kPointSize = 8;
 
 // The product, version and notice lines are filled in when the box opens.
 constexpr ControlTemplate kAboutControls[] = {
@@ -75,11 +73,12 @@ constexpr ui::AcceleratorTemplate kUsbFormAccelerators[] = {
 };
 
 constexpr DialogTemplate kViewTemplates[] = {
-    {kIddAbout, "About", 300, 56, ui::kDialogSystemMenu, kFont, kPointSize, kAboutControls},
-    {kIddReaderUpdateForm, "", 240, 200, ui::kDialogChild, kFont, kPointSize,
+    {kIddAbout, "About", 300, 56, ui::kDialogSystemMenu, kTemplateFont, kTemplatePointSize,
+     kAboutControls},
+    {kIddReaderUpdateForm, "", 240, 200, ui::kDialogChild, kTemplateFont, kTemplatePointSize,
      kReaderFormControls},
-    {kIddUsbUpdateForm, "", 240, 188, ui::kDialogChild, kFont, kPointSize, kUsbFormControls,
-     kUsbFormAccelerators},
+    {kIddUsbUpdateForm, "", 240, 188, ui::kDialogChild, kTemplateFont, kTemplatePointSize,
+     kUsbFormControls, kUsbFormAccelerators},
 };
 
 }  // namespace

@@ -12,22 +12,25 @@ std::atomic<const ResourceTable*> installed{nullptr};
 
 void InstallResources(const ResourceTable* table) { installed.store(table); }
 
-const DialogTemplate* FindDialogTemplate(int id) {
+namespace {
+// The entry `id` of one part of the installed table; misuse when there is none.
+template <typename Entry>
+const Entry* FindInstalled(std::span<const Entry> ResourceTable::*part, int id, const char* what) {
   if (const ResourceTable* table = installed.load()) {
-    for (const DialogTemplate& dialog : table->dialogs)
-      if (dialog.id == id) return &dialog;
+    for (const Entry& entry : table->*part)
+      if (entry.id == id) return &entry;
   }
-  ReportMisuse("no dialog template", id);
+  ReportMisuse(what, id);
   return nullptr;
+}
+}  // namespace
+
+const DialogTemplate* FindDialogTemplate(int id) {
+  return FindInstalled(&ResourceTable::dialogs, id, "no dialog template");
 }
 
 const MenuTemplate* FindMenuTemplate(int id) {
-  if (const ResourceTable* table = installed.load()) {
-    for (const MenuTemplate& menu : table->menus)
-      if (menu.id == id) return &menu;
-  }
-  ReportMisuse("no menu", id);
-  return nullptr;
+  return FindInstalled(&ResourceTable::menus, id, "no menu");
 }
 
 const ControlTemplate* FindControlTemplate(const DialogTemplate& dialog, int id) {

@@ -29,7 +29,11 @@ fi
 simulator=$build/tools/reader_sim/reader-sim
 probe_host=$build/tools/readerprobe_host/readerprobe-host
 build_cli=$build/app/flashwright-cli
-build_gui=$build/app/flashwright
+# The windowed program's test build: the shipped program's body with the hooks that save the
+# pane's text and report the first paint (the shipped program has none). Placed beside the
+# installed program for a run, it reads the installed firmware folder as that program does.
+build_gui=$build/app/flashwright-testbuild
+installed_gui_with_hooks=$program_dir/flashwright-testbuild
 sample=$(ls "$build"/app/firmware/*.hex 2>/dev/null | head -n 1 || true)
 for needed in "$simulator" "$probe_host" "$build_cli" "$build_gui" "$sample"; do
   [ -n "$needed" ] && [ -e "$needed" ] || { echo "FAIL: not built: ${needed:-sample image}" >&2; exit 1; }
@@ -59,6 +63,7 @@ chmod 755 "$work"  # the unprivileged runs below reach into it
 sim=""
 cleanup() {
   set +e
+  rm -f "$installed_gui_with_hooks"
   if [ -n "$sim" ]; then kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; fi
   [ -d "$state_dir/firmware.away" ] && mv "$state_dir/firmware.away" "$state_dir/firmware"
   [ -d "$state_dir/firmware" ] && chmod 2775 "$state_dir/firmware"
@@ -103,6 +108,7 @@ if setpriv --reuid=nobody --regid=nogroup --clear-groups -- touch "$program_dir/
   fail "a user outside dialout can add files to the firmware folder"
 fi
 rm -f "$state_dir/firmware/.probe"
+install -m 0755 "$build_gui" "$installed_gui_with_hooks"
 
 mkdir -p "$work/ports" "$work/sysfs" "$work/wine" "$work/bare"
 export FLASHWRIGHT_PORT_DIR=$work/ports FLASHWRIGHT_SYSFS=$work/sysfs WINEPREFIX=$work/wine
@@ -154,7 +160,7 @@ pane_says() {
   [ $# -eq 0 ] || run=(setpriv "$@" --)
   local which program
   for which in installed build; do
-    program=flashwright
+    program=$installed_gui_with_hooks
     [ "$which" = installed ] || program=$work/bare/flashwright
     rm -rf "$work/pane-$which"
     mkdir -p "$work/pane-$which"
@@ -177,13 +183,17 @@ pane_says() {
          "the build-folder window '$(cat "$work/pane-build.txt")'"
 }
 
-# paints [switches]: the installed window comes up under Xvfb and is painted.
+# paints [switches]: the installed window comes up under Xvfb and is painted (the test build
+# beside it tells the first paint), and the installed program itself starts and keeps running.
 paints() {
-  local output
+  local output status=0
   output=$(env FLASHWRIGHT_EXIT_AFTER_FIRST_PAINT=1 \
-             timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" flashwright /C 1 "$@" \
-             2>"$work/gui.err")
-  grep -q '^first paint$' <<<"$output"
+             timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$installed_gui_with_hooks" \
+             /C 1 "$@" 2>"$work/gui.err")
+  grep -q '^first paint$' <<<"$output" || return 1
+  xvfb-run -a -s "-screen 0 1024x768x24" timeout 3 flashwright /C 1 "$@" \
+    >/dev/null 2>>"$work/gui.err" || status=$?
+  [ "$status" = 124 ]
 }
 
 step "an empty firmware folder"
@@ -196,7 +206,7 @@ paints || { cat "$work/gui.err" >&2; fail "empty folder: the installed window wa
 # the reader view, whose message pane names the folder: a picture for a person to look at.
 mkdir -p "$build/packaging/screenshots"
 env FLASHWRIGHT_SCREENSHOTS="$build/packaging/screenshots" FLASHWRIGHT_SCREENSHOT_RUN=basic \
-  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" flashwright /C 1 /D RFID >/dev/null 2>&1 &&
+  timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" "$installed_gui_with_hooks" /C 1 /D RFID >/dev/null 2>&1 &&
   mv "$build/packaging/screenshots/basic.png" "$build/packaging/screenshots/no-firmware.png" ||
   fail "no picture of the installed window without firmware"
 
@@ -263,6 +273,7 @@ completed=$(bash -c 'source "$1"; COMP_WORDS=(flashwright-cli up); COMP_CWORD=1;
 [ "$completed" = update ] || fail "the installed completion gives '$completed' for 'up'"
 
 step "remove the package"
+rm -f "$installed_gui_with_hooks"
 kill "$sim" 2>/dev/null || true
 wait "$sim" 2>/dev/null || true
 sim=""

@@ -13,6 +13,11 @@ std::string PortDevicePath(unsigned port) { return WindowsPortName(port); }
 
 bool PortExists(unsigned port) {
   if (port == 0) return false;
+  // The system asks the ports' configuration provider, loading and freeing its library on
+  // every call; one reference held for the life of the program makes listing all the ports
+  // one load instead of one per port.
+  static const HMODULE provider = ::LoadLibraryA("serialui.dll");
+  (void)provider;
   const std::string name = "COM" + std::to_string(port);
   COMMCONFIG config{};
   DWORD size = sizeof config;

@@ -179,8 +179,9 @@ TEST(KindlerViewTest, ReaderInformationTexts) {
     EXPECT_EQ(harness.Enabled(1038), settings);
     EXPECT_EQ(harness.Enabled(1039), settings);
     EXPECT_EQ(harness.Enabled(1005), settings);
-    if (c.options.power_class == 4 || c.options.power_class == 7 || !settings)
+    if (c.options.power_class == 4 || c.options.power_class == 7 || !settings) {
       EXPECT_EQ(reader.RequestCount(kPowerLevelCommand), std::size_t{0});
+    }
   }
 }
 

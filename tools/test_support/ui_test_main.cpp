@@ -7,6 +7,13 @@
 
 #include "windowing/event_loop.h"
 
+// The windowing system lives as long as the process and is never taken down, so the leak
+// checker of the sanitizer builds finds the font configuration that the toolkit's font
+// database holds unreferenced at exit. That one library is left out of the report; every
+// other leak still fails the run.
+extern "C" const char* __lsan_default_suppressions();
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 int main(int argc, char** argv) {
 #if defined(__linux__)
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

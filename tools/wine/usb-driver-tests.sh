@@ -14,12 +14,13 @@ cli=$win_build/app/flashwright-cli.exe
 ctl=$win_build/tools/wine/ezusb_sim_ctl.exe
 driver=$win_build/tools/wine/ezusb_sim.sys
 
-work=$(mktemp -d /tmp/flashwright-wine-usb.XXXXXX)
-# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
-# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-usb.XXXXXX)
+# The driver is a 32-bit kernel-mode driver: only a 32-bit prefix's device host loads it.
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 failures=0
 cleanup() {
+  local code=$?
+  [ $code -eq 0 ] || failures=$((failures + 1))
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
   if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
 }
@@ -75,13 +76,19 @@ new_prefix() {
   if [ "$model" = cyusb ]; then cp -a "$work/template-cyusb" "$WINEPREFIX"
   else cp -a "$template" "$WINEPREFIX"; fi
   wineserver -p >>"$work/wineserver.log" 2>&1
-  if [ "$model" = legacy ]; then
-    wine_run "$work/sc-start.txt" sc start ezusb_sim
-  fi
-  # The Plug and Play device's driver comes up with the device host, a moment after the server.
-  until wine_run "$work/ctl.txt" "$ctl" reset && [ $status -eq 0 ]; do
+  # The Plug and Play device's driver comes up with the device host, a moment after the server;
+  # the service's start can fail while the prefix's services are still coming up (1077), and is
+  # asked again.
+  while :; do
+    if [ "$model" = legacy ]; then wine_run "$work/sc-start.txt" sc start ezusb_sim; fi
+    wine_run "$work/ctl.txt" "$ctl" reset
+    [ $status -ne 0 ] || break
     tries=$((tries + 1))
-    if [ $tries -ge 20 ]; then cat "$work/ctl.txt"; echo "the simulated driver did not load"; return 1; fi
+    if [ $tries -ge 40 ]; then
+      cat "$work/ctl.txt" "$work/sc-start.txt" 2>/dev/null
+      echo "the simulated driver did not load"
+      return 1
+    fi
     sleep 0.25
   done
   if [ "$model" = legacy ]; then sim legacy 1; else sim legacy 0; fi

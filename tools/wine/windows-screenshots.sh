@@ -19,7 +19,7 @@ for file in "$program" "$sim" "$ctl" "$driver"; do
   [ -e "$file" ] || { echo "windows-screenshots: $file is not built" >&2; exit 1; }
 done
 
-work=$(mktemp -d /tmp/flashwright-wine-shots.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-shots.XXXXXX)
 # 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
 # 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -13,7 +13,7 @@ root=$(cd "$here/../.." && pwd)
 sim=$linux_build/tools/reader_sim/reader-sim
 cli=$win_build/app/flashwright-cli.exe
 
-work=$(mktemp -d /tmp/flashwright-wine.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine.XXXXXX)
 # 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
 # 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
 export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -428,8 +428,9 @@ TEST_F(WineLegacyDriverIo, SynchronousRequestsAndTheDriversOwnLimit) {
 
 using WineUsbHotplug = WineUsbTest;
 
-bool WaitFor(const std::atomic<int>& count, int at_least) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool WaitFor(const std::atomic<int>& count, int at_least,
+             std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
   while (count.load() < at_least) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -437,7 +438,27 @@ bool WaitFor(const std::atomic<int>& count, int at_least) {
   return true;
 }
 
+// Wine's RegisterDeviceNotificationA returns before the process's listener has joined the
+// plug-and-play service (it joins from a thread of its own, started by the first
+// registration), and a change in that moment reaches nobody. The listener is one per process
+// and stays, so once a registration has seen both changes of an unplug and a plug in turn,
+// every later registration hears every change from its first moment on.
+void WaitUntilNoticesFlow(SimControl& sim) {
+  std::atomic<int> seen{0};
+  auto warm_up = platform::SystemUsbHotplugSource().Register([&] { seen.fetch_add(1); });
+  ASSERT_NE(warm_up, nullptr);
+  for (int round = 0; round < 30; ++round) {
+    const int before = seen.load();
+    sim.Plugged(false);
+    sim.Plugged(true);
+    if (WaitFor(seen, before + 2, std::chrono::milliseconds(1000))) return;
+  }
+  FAIL() << "no unplug and plug were both told to the program";
+}
+
 TEST_F(WineUsbHotplug, AnUnplugAndAPlugReachTheRegisteredFunction) {
+  WaitUntilNoticesFlow(sim_);
+  if (HasFatalFailure()) return;
   std::atomic<int> notices{0};
   auto registration =
       platform::SystemUsbHotplugSource().Register([&] { notices.fetch_add(1); });

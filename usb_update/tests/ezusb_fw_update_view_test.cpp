@@ -70,6 +70,14 @@ void ChooseImage(AppHarness& harness, const std::string& name) {
   EXPECT_TRUE(harness.ChooseText(1028, name)) << name;
 }
 
+// Device 0 with `profile` and `image` as Gate_1235, the program started on the USB view;
+// false when the image cannot be placed or the program does not start.
+bool StartWith(AppHarness& harness, const usbsim::DeviceProfile& profile,
+               const std::vector<std::uint8_t>& image, usbsim::SimulatedUsbDevice** device) {
+  *device = &harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  return harness.AddUsbImage("Gate_1235", image) && harness.Start({"/D", "USB"});
+}
+
 bool EepromHolds(usbsim::SimulatedUsbDevice& device, const std::vector<std::uint8_t>& image) {
   const std::vector<std::uint8_t> eeprom = device.Eeprom();
   return std::equal(image.begin(), image.end(), eeprom.begin());
@@ -270,11 +278,10 @@ TEST(UsbUpdateViewTest, RefusalsAndTheOverride) {
   AppHarness harness;
   usbsim::DeviceProfile profile = Profile();
   profile.first_byte = 0xC0;
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(400);
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
+  ASSERT_TRUE(StartWith(harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness.Command(kCmdAdvanced);
   harness.Press(1025);
   EXPECT_EQ(harness.PaneText(), std::string("Device is not compatible with firmware file.\n"
@@ -343,10 +350,9 @@ TEST(UsbUpdateViewTest, SelectionKeptAcrossDeviceChanges) {
 
 TEST(UsbUpdateViewTest, DeviceUnpluggedDuringUpdate) {
   AppHarness harness;
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, Profile());
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", Image(1000)));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
+  usbsim::SimulatedUsbDevice* added = nullptr;
+  ASSERT_TRUE(StartWith(harness, Profile(), Image(1000), &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   device.UnplugAfterBytes(100);
   harness.Press(1025);
   EXPECT_TRUE(harness.WaitUntilIdle());
@@ -370,11 +376,10 @@ TEST(UsbUpdateViewTest, DeviceChangeDuringAnUpdateLeavesTheWorkerAlone) {
   AppHarness harness;
   usbsim::DeviceProfile profile = Profile();
   profile.timing.real_time = true;  // the EEPROM takes its modelled time: the run lasts
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(4000);
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
+  ASSERT_TRUE(StartWith(harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness.Command(kCmdAdvanced);
   harness.Press(1025);
   EXPECT_TRUE(harness.App().IsBusy());
@@ -491,10 +496,9 @@ TEST(UsbUpdateViewTest, WorkerStartOutOfMemory) {
 
 TEST(UsbUpdateViewTest, DeviceGoneBetweenListingAndUpdate) {
   AppHarness harness;
-  usbsim::SimulatedUsbDevice& device =
-      harness.usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, Profile());
-  ASSERT_TRUE(harness.AddUsbImage("Gate_1235", Image(300)));
-  ASSERT_TRUE(harness.Start({"/D", "USB"}));
+  usbsim::SimulatedUsbDevice* added = nullptr;
+  ASSERT_TRUE(StartWith(harness, Profile(), Image(300), &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   // Pulled out, and Begin Update pressed before the notice is handled: the notice waits
   // for the end of the update instead of listing devices beside the worker.
   device.Unplug();
@@ -571,11 +575,10 @@ TEST(UsbUpdateViewTest, WindowClosedWhileWorkerPosts) {
   auto harness = std::make_unique<AppHarness>();
   usbsim::DeviceProfile profile = Profile();
   profile.timing.real_time = true;  // about half a second for this image
-  usbsim::SimulatedUsbDevice& device =
-      harness->usb_bus.AddDevice(usbsim::Driver::kCyUsb, 0, profile);
+  usbsim::SimulatedUsbDevice* added = nullptr;
   const std::vector<std::uint8_t> image = Image(8000);
-  ASSERT_TRUE(harness->AddUsbImage("Gate_1235", image));
-  ASSERT_TRUE(harness->Start({"/D", "USB"}));
+  ASSERT_TRUE(StartWith(*harness, profile, image, &added));
+  usbsim::SimulatedUsbDevice& device = *added;
   harness->Command(kCmdAdvanced);
   harness->Press(1025);
   EXPECT_TRUE(harness->WaitFor([&] { return device.Counters().eeprom_writes > 2; }));

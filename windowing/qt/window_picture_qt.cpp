@@ -32,14 +32,9 @@ class FirstPaintWatch : public QObject {
     if (event->type() != QEvent::Paint || seen_) return QObject::eventFilter(watched, event);
     seen_ = true;
     watched->event(event);
-    // After the paint has been handled, from the loop.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          done_();
-          deleteLater();
-        },
-        Qt::QueuedConnection);
+    // The paint has been handled: the window is on the screen now.
+    done_();
+    deleteLater();
     return true;
   }
 
