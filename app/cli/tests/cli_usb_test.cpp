@@ -534,7 +534,7 @@ TEST_F(CliUsbTest, AnUpdateWaitsForTheDeviceToAppearAndAfterwardsToBeAttachedAga
   while (program->ReadLine(line, 60000)) {
     events.push_back(nlohmann::json::parse(line));
     const std::string text = events.back().value("text", "");
-    if (!reattached && Contains(text, "to be detached and attached again")) {
+    if (!reattached && Contains(text, "Detach the USB cable of Cyusb-0 at 1-1")) {
       // The user detaches the device and attaches it again.
       std::filesystem::remove(cable);
       std::this_thread::sleep_for(std::chrono::milliseconds(500));
