@@ -88,7 +88,8 @@ inline constexpr char kUsbDeviceNumber[] = "USB device %d";
 inline constexpr char kUsbWaitTimedOut[] =
     "%s did not appear within %d seconds. Nothing was written.";
 inline constexpr char kUsbWaitingForReattach[] =
-    "Waiting up to %d seconds for %s to be detached and attached again...";
+    "The firmware is written. Detach the USB cable of %s, reset power on the device and "
+    "re-attach the cable: waiting up to %d seconds for it...";
 inline constexpr char kUsbNotBackAfter[] =
     "%s was not attached again within %d seconds after the update.";
 inline constexpr char kUsbProductAfter[] = "Product string after the update: %s";

@@ -145,7 +145,7 @@ int ReportUsbDeviceAfter(int index, std::string bus_path, int wait_seconds,
   device.bus_path = bus_path;
   const std::string name = UsbNameAndPlace(index);
   output.Message(ui::PaneKind::kNeutral,
-                 FormatText(texts::kUsbWaitingForReattach, wait_seconds, name.c_str()));
+                 FormatText(texts::kUsbWaitingForReattach, name.c_str(), wait_seconds));
 
   // The device counts as attached again once it was seen gone, or when it has another name in
   // the driver layer (it came back between two looks).

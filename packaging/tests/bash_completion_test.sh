@@ -55,7 +55,13 @@ for option in --port --firmware --firmware-dir --wait --skip-if-current --check-
   contains "$option" update --
 done
 for option in --json --version --quiet --verbose --log; do contains "$option" --; done
-for option in --device --firmware --marker --no-verify; do contains "$option" usb update --; done
+for option in --device --firmware --marker --no-verify --wait --skip-if-current; do
+  contains "$option" usb update --
+done
+# The value of --device (an index or a bus path) is not guessed: listing the devices would open
+# them. After it, the command's options again.
+expect "" usb update --device ""
+contains --wait usb update --device 1-3.2 --w
 expect "--no-discovery" ports --no
 expect "3 7 auto" info --port ""
 expect "3" update --firmware demo42418 --port 3

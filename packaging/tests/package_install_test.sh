@@ -100,6 +100,9 @@ done
 [ -z "$(ls -A "$state_dir/firmware")" ] || fail "the installed firmware folder is not empty"
 ls /lib/udev/rules.d/70-flashwright-usb.rules /lib/udev/rules.d/70-flashwright-serial.rules \
   >/dev/null || fail "udev rules are not installed"
+# The rule that flashwright-cli names for a USB device the user may not open is the installed one.
+rule=$(grep -m 1 -aoE '/[^[:space:]"]*/70-flashwright-usb\.rules' "$program_dir/flashwright-cli" || true)
+[ -n "$rule" ] && [ -f "$rule" ] || fail "flashwright-cli names the USB udev rule '$rule', which is not installed"
 setpriv --reuid=nobody --regid=nogroup --groups=dialout -- touch "$program_dir/firmware/.probe" ||
   fail "a member of dialout cannot add files to the firmware folder"
 rm -f "$state_dir/firmware/.probe"
