@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 
 if(WIN32)
   add_library(fw_platform_usb STATIC
+    traced_usb_driver_io.cpp
     usb_driver_io.cpp
     usb_driver_requests.cpp
     win32/usb_driver_io_win32.cpp)
