@@ -62,8 +62,10 @@ int CheckDevice(int device, EventOutput& output) {
   fields["device"] = device;
   std::string text = present.empty() ? LoadString(IDS_USB_NO_DEVICES)
                                      : FormatText(texts::kUsbNoSuchDevice, device);
-  // The list ends at the first device that cannot be opened: that one may be the reason.
-  AnnotateUsbOpenFailure(present.empty() ? 0 : present.back() + 1, device, &text, &fields);
+  // The list ends at the first device that cannot be opened: that one may be the reason (or,
+  // where indexes have gaps, the device asked for itself).
+  AnnotateUsbOpenFailure(present.empty() ? 0 : std::min<int>(present.back() + 1, device), device,
+                         &text, &fields);
   return output.Outcome(kExitNoReader, ui::PaneKind::kError, text, fields);
 }
 

@@ -509,6 +509,24 @@ TEST_F(CliUsbTest, ADeviceThatRefusesBehindAnOpenOneIsNamedAsTheReason) {
   EXPECT_TRUE(Contains(info.err, "No USB device 1. Run flashwright-cli usb list.\nCause: "
                                  "permission denied on USB device Cyusb-1 at 1-2"))
       << info.err;
+  // The legacy driver's indexes may have gaps: the device asked for is looked at itself.
+  devices_.clear();
+  SimDevice legacy;
+  legacy.driver = "legacy";
+  AddDevice(legacy);
+  legacy.index = 3;
+  legacy.settings = {"refuse-open"};
+  AddDevice(legacy);
+  legacy.index = 5;
+  legacy.settings = {};
+  AddDevice(legacy);
+  const test::ProgramResult gap = Run({"usb", "info", "--device", "3"});
+  EXPECT_EQ(gap.exit_status, 3);
+  EXPECT_TRUE(Contains(gap.err, "No USB device 3. Run flashwright-cli usb list.\nCause: "
+                                "permission denied on USB device Ezusb-3 at 2-4"))
+      << gap.err;
+  devices_.clear();
+  AddDevice({});
   // A device that opens says nothing of the kind.
   const test::ProgramResult fine = Run({"--json", "usb", "info", "--device", "0"});
   EXPECT_EQ(fine.exit_status, 0) << fine.err;
