@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "windowing/folder_browser.h"
 #include "windowing/form.h"
 #include "windowing/frame_window.h"
 #include "windowing/message_box.h"
@@ -33,5 +34,13 @@ std::unique_ptr<FrameWindow> CreateFrameWindow(FrameEvents& events);
 // Shows the box modally and returns the button pressed. MessageBox (message_box.h) calls it
 // once its test handler and the check for a box already open have had their say.
 int ShowMessageBox(const MessageBoxRequest& request);
+
+// The system's folder browser (file-system folders only), for BrowseForFolder
+// (folder_browser.h) once its test handler has had its say. `*path` is empty on entry.
+FolderChoice ShowFolderBrowser(const FolderBrowseRequest& request, std::string* path);
+
+// Whether the window system says the Ctrl key is down now, for IsControlKeyDown
+// (key_state.h) when no test source answers.
+bool SystemControlKeyDown();
 
 }  // namespace flashwright::ui

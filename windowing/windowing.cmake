@@ -10,7 +10,9 @@ endif()
 if(FLASHWRIGHT_GUI)
   add_library(fw_windowing STATIC
     dialog.cpp
+    folder_browser.cpp
     form_view.cpp
+    key_state.cpp
     message_box.cpp
     resource_templates.cpp
     ui_check.cpp)

@@ -8,8 +8,10 @@
 #include "reader_tools/portal_afi_default.h"
 #include "reader_tools/rf_power_level.h"
 #include "reader_tools/rf_transmit_mode.h"
+#include "reader_tools/security_method.h"
 #include "reader_tools/tests/tool_dialog_fixture.h"
 #include "shell/control_ids.h"
+#include "shell/program_resources.h"
 #include "windowing/message_box.h"
 
 namespace flashwright::test {
@@ -135,6 +137,22 @@ TEST(SecurityMethodTest, ShowsTheCurrentSettingOnOpening) {
     EXPECT_EQ(ControlOf(dialog, kIdcSecurityValueEntry)->max_chars, 2);
     EXPECT_EQ(reader.NewRequests(), (std::vector<Bytes>{{0xD6, 0x00, 0x03, 0x43, 0x1E, 0x97}}));
   });
+}
+
+// The dialog's list comes with its template, the method codes and the command line's names
+// with the setting table: position n of the list must be the table's method n, or a choice
+// would set another method than the one it names.
+TEST(SecurityMethodTest, TheTemplatesListIsTheSettingTableInItsOrder) {
+  ui::InstallResources(&ProgramResources());
+  const ui::DialogTemplate* dialog = ui::FindDialogTemplate(kIddSecurityMethod);
+  ASSERT_NE(dialog, nullptr);
+  const ui::ControlTemplate* list = ui::FindControlTemplate(*dialog, kIdcSettingList);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->items.size(), kSecurityMethods.size());
+  for (std::size_t i = 0; i < kSecurityMethods.size(); ++i) {
+    EXPECT_EQ(std::string(list->items[i]), std::string(kSecurityMethods[i].name)) << i;
+    EXPECT_EQ(SecurityMethodAtPosition(static_cast<int>(i)), kSecurityMethods[i].code) << i;
+  }
 }
 
 TEST(SecurityMethodTest, AnUnknownMethodShowsAsAfiWithDa) {

@@ -4,27 +4,17 @@
 
 #include <shlobj.h>
 
-#include "windowing/folder_browser.h"
+#include "windowing/backend.h"
 
 namespace flashwright::ui {
 
-namespace {
-FolderBrowserHandler& Handler() {
-  static FolderBrowserHandler handler;
-  return handler;
-}
-}  // namespace
-
-FolderChoice BrowseForFolder(WindowRef owner, const std::string& title, std::string* path) {
-  path->clear();
-  if (Handler()) return Handler()({owner, title}, path);
-
+FolderChoice ShowFolderBrowser(const FolderBrowseRequest& request, std::string* path) {
   char display_name[MAX_PATH] = {};
   BROWSEINFOA info{};
-  info.hwndOwner = HwndOf(owner);
+  info.hwndOwner = HwndOf(request.owner);
   info.pidlRoot = nullptr;
   info.pszDisplayName = display_name;
-  info.lpszTitle = title.c_str();
+  info.lpszTitle = request.title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
   if (chosen == nullptr) return FolderChoice::kCancelled;
@@ -35,7 +25,5 @@ FolderChoice BrowseForFolder(WindowRef owner, const std::string& title, std::str
   *path = folder;
   return FolderChoice::kChosen;
 }
-
-void SetFolderBrowserHandler(FolderBrowserHandler handler) { Handler() = std::move(handler); }
 
 }  // namespace flashwright::ui

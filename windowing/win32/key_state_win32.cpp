@@ -1,23 +1,9 @@
 #include "windowing/win32/native_window_win32.h"
 
-#include "windowing/key_state.h"
+#include "windowing/backend.h"
 
 namespace flashwright::ui {
 
-namespace {
-std::function<bool()>& ControlKeySource() {
-  static std::function<bool()> source;
-  return source;
-}
-}  // namespace
-
-bool IsControlKeyDown() {
-  if (ControlKeySource()) return ControlKeySource()();
-  return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-}
-
-void SetControlKeySourceForTesting(std::function<bool()> source) {
-  ControlKeySource() = std::move(source);
-}
+bool SystemControlKeyDown() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
 }  // namespace flashwright::ui

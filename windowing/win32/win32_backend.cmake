@@ -2,7 +2,9 @@
 # the layer, for the mingw-w64 build.
 add_library(fw_windowing STATIC
   ${CMAKE_CURRENT_LIST_DIR}/../dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../folder_browser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../form_view.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../key_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../message_box.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../resource_templates.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../ui_check.cpp
