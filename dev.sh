@@ -54,7 +54,7 @@ build_windows() {
   build build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-w64-i686.cmake" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFLASHWRIGHT_WERROR=ON -DFLASHWRIGHT_GUI=OFF
   makensis -V2 -DBUILD_DIR="$root/build-win" -DOUT_FILE="$root/build-win/flashwright-setup.exe" \
-    installer/flashwright.nsi
+    "$root/installer/flashwright.nsi"
 }
 
 run_tests() { # run_tests <dir>
