@@ -354,9 +354,11 @@ echo "== the sibling product's registry key in a 64-bit prefix"
 # The 32-bit program sees the registry there as on 64-bit Windows: the key is looked up once
 # in the 32-bit view and once in the machine's own.
 prefix32=$WINEPREFIX
-export WINEPREFIX=$work/prefix64
+# Every Wine program of this section runs in the 64-bit prefix, which Wine refuses to use
+# with the 32-bit architecture the rest of the script asks for.
+export WINEPREFIX=$work/prefix64 WINEARCH=win64
 mkdir -p "$WINEPREFIX"
-WINEARCH=win64 wineboot -i >"$work/wineboot64.log" 2>&1
+wineboot -i >"$work/wineboot64.log" 2>&1
 rm -f "$WINEPREFIX"/dosdevices/com*
 start_sim 8
 ravelin_key='HKLM\SOFTWARE\Orvane\Folio Systems\Common\Ravelin'
@@ -380,7 +382,7 @@ check "in both views, no port in the 32-bit one: the native one's" \
   test "$(discovery reg64-fallback)" = "8|Ravelin Reg 2.00|0"
 stop_sim "${sims[-1]}"
 wineserver -k 2>/dev/null || true
-export WINEPREFIX=$prefix32
+export WINEPREFIX=$prefix32 WINEARCH=win32
 
 echo "== installer"
 mkdir -p "$work/usb_fw"
