@@ -40,7 +40,7 @@ class RequestEvent {
 
 class Win32SerialPort final : public SerialPort {
  public:
-  explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
+  explicit Win32SerialPort(HANDLE handle) : handle_(handle), can_signal_(ReportsLineState(handle)) {}
   ~Win32SerialPort() override { ::CloseHandle(handle_); }
 
   int SaveSettings() override {
@@ -153,6 +153,15 @@ class Win32SerialPort final : public SerialPort {
   // every event wait at once with an error), the queue is looked at in short slices instead.
   static constexpr DWORD kPollSliceMs = 5;
 
+  // A port whose driver cannot report the modem lines cannot signal events either: there the
+  // system would start a helper thread for each event wait only to fail it, and under Wine a
+  // library loaded while such a thread ends can hang the loader. Such a port is polled from
+  // the start and no event wait is ever asked for.
+  static bool ReportsLineState(HANDLE handle) {
+    DWORD lines = 0;
+    return ::GetCommModemStatus(handle, &lines) != FALSE;
+  }
+
   enum class Waited { Input, TimedOut, Unsupported };
 
   // One overlapped WaitCommEvent for arriving input, bounded by `timeout_ms`.
@@ -213,7 +222,7 @@ class Win32SerialPort final : public SerialPort {
   DCB saved_{};
   RequestEvent event_;
   bool mask_set_ = false;
-  bool can_signal_ = true;
+  bool can_signal_;
 };
 
 }  // namespace

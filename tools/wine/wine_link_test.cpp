@@ -65,6 +65,21 @@ TEST_F(WineLinkTest, OneReaderPortAtATime) {
   EXPECT_EQ(OpenReaderPort(reader_), 0) << "the port is free again after closing";
 }
 
+// Wine's serial layer cannot signal events on a pseudo-terminal, and each event wait it is
+// asked for runs a helper thread that fails it; a library loaded while such a thread ended
+// could hang in the loader. The port is polled there, and libraries load after exchanges.
+TEST_F(WineLinkTest, LibrariesLoadAfterExchanges) {
+  for (const char* library : {"version.dll", "serialui.dll", "msacm32.dll"}) {
+    ASSERT_EQ(OpenReaderPort(reader_), 0);
+    std::uint32_t version = 0;
+    EXPECT_EQ(ReadReaderVersion(&version, nullptr, nullptr), 0);
+    CloseReaderPort();
+    HMODULE module = ::LoadLibraryA(library);
+    EXPECT_NE(module, nullptr) << library;
+    if (module != nullptr) ::FreeLibrary(module);
+  }
+}
+
 TEST_F(WineLinkTest, PortsThatCannotBeOpened) {
   ASSERT_NE(missing_, 0);
   EXPECT_FALSE(platform::PortExists(missing_ + 10u)) << "no port above COM9 unless linked";
