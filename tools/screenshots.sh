@@ -29,7 +29,9 @@ mkdir -p "$work/ports" "$work/sysfs" "$work/wine"
 # No real adapters and no sibling configuration take part.
 export FLASHWRIGHT_PORT_DIR="$work/ports" FLASHWRIGHT_SYSFS="$work/sysfs" WINEPREFIX="$work/wine"
 export XDG_RUNTIME_DIR="$work"
-"$simulator" --port-dir "$work/ports" --com 1 > "$work/sim.log" 2>&1 &
+# The reader takes its wire time for every byte, as a real one does: the update then lasts a few
+# seconds, and the progress picture is taken on the way even on a busy machine.
+"$simulator" --port-dir "$work/ports" --com 1 --paced > "$work/sim.log" 2>&1 &
 sim=$!
 for _ in $(seq 50); do grep -q 'reader-sim:' "$work/sim.log" 2>/dev/null && break; sleep 0.1; done
 
