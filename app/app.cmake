@@ -45,9 +45,7 @@ if(FLASHWRIGHT_GUI)
   endif()
 endif()
 
-if(FLASHWRIGHT_GUI)
-  fw_add_ui_test(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
-endif()
+fw_add_ui_test(app_shell_test SOURCES tests/shell_test.cpp LIBS fw_app_test_harness)
 
 if(FLASHWRIGHT_GUI)
   add_test(NAME shipped_program_has_no_test_hooks

@@ -23,8 +23,7 @@ endif()
 # the Linux-only helpers below (pseudo-terminals, sysfs trees, USB emulated under umockdev).
 if(WIN32)
   add_custom_target(fw_windows ALL)
-  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_mockdev
-      fw_app_test_harness)
+  set(FW_LINUX_ONLY_LIBS fw_test_support fw_reader_sim fw_fake_sysfs fw_usb_mockdev)
   # Header-only libraries come from the host's packages; only their headers are used, from a
   # copy that holds nothing else of /usr/include.
   set(_fw_host_headers ${CMAKE_BINARY_DIR}/host-headers)
@@ -88,16 +87,31 @@ endfunction()
 # fw_add_ui_test(NAME SOURCES src... LIBS lib...)
 # A GoogleTest executable that makes windows: its main starts the windowing system first (on
 # Qt's offscreen platform unless another is named), so the cases run against the real backend.
+# The Windows build makes the same tests on the Win32 backend, run whole under Wine on a
+# virtual display, unless they need a Linux-only helper.
 function(fw_add_ui_test name)
-  if(NOT FLASHWRIGHT_GUI)
+  if(NOT FW_WINDOWED)
     return()
   endif()
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(WIN32)
+    foreach(lib IN LISTS T_LIBS)
+      if(lib IN_LIST FW_LINUX_ONLY_LIBS)
+        return()
+      endif()
+    endforeach()
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE fw_options GTest::gtest GTest::gmock fw_ui_test_main
                         ${T_LIBS})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
+  endif()
+  if(WIN32)
+    add_dependencies(fw_windows ${name})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    return()
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

@@ -41,4 +41,13 @@ std::vector<std::string> ListNamedFiles(const std::string& folder, const char* e
 // null and `*size` 0.
 int OpenFileForReading(const char* path, std::FILE** file, std::uint64_t* size);
 
+// Copies the file `from` to `to`, replacing a file of that name there: 0, or the system's error
+// code.
+int CopyFileReplacing(const std::string& from, const std::string& to);
+
+// The system's codes for a denied access and for a file that exists already (a copy of many
+// files skips a file that fails with either).
+extern const int kErrorAccessDenied;
+extern const int kErrorFileExists;
+
 }  // namespace flashwright::platform

@@ -1,9 +1,9 @@
 #include "reader_update/firmware_copy.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_folder.h"
 #include "shell/string_table.h"
 #include "reader_update/firmware_folder.h"
 #include "reader_update/view_texts.h"
@@ -13,7 +13,9 @@ namespace flashwright {
 namespace {
 
 // The failures that skip one file: access denied and "file exists".
-bool SkipsFile(int error) { return error == EACCES || error == EPERM || error == EEXIST; }
+bool SkipsFile(int error) {
+  return error == platform::kErrorAccessDenied || error == platform::kErrorFileExists;
+}
 
 // A read-only file is not replaced, whoever runs the program: the read-only mark means the
 // card's owner wants to keep it.
@@ -33,19 +35,17 @@ bool IsSameFile(const std::filesystem::path& from, const std::filesystem::path& 
 }
 
 int CopyOne(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (IsSameFile(from, to)) return EEXIST;
-  if (IsReadOnlyFile(to)) return EACCES;
-  std::error_code error;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
-  if (!error) return 0;
-  return error.value() != 0 ? error.value() : EIO;
+  if (IsSameFile(from, to)) return platform::kErrorFileExists;
+  if (IsReadOnlyFile(to)) return platform::kErrorAccessDenied;
+  return platform::CopyFileReplacing(from.string(), to.string());
 }
 
 }  // namespace
 
 std::string CopyDestination(const std::string& chosen) {
   std::string destination = chosen;
-  if (destination.empty() || destination.back() != '/') destination += '/';
+  if (destination.empty() || destination.back() != platform::kPathSeparator)
+    destination += platform::kPathSeparator;
   return destination + kFirmwareFolderName;
 }
 

@@ -18,8 +18,9 @@ if(FW_WINDOWED)
                         fw_string_table)
 endif()
 
-if(FLASHWRIGHT_GUI)
-  fw_add_ui_test(reader_view_test SOURCES tests/kindler_view_test.cpp LIBS fw_app_test_harness)
-  fw_add_ui_test(reader_update_run_test SOURCES tests/update_run_test.cpp LIBS fw_app_test_harness)
-  fw_add_ui_test(firmware_copy_test SOURCES tests/firmware_copy_test.cpp LIBS fw_app_test_harness)
-endif()
+# The view tests with simulated readers need their pseudo-terminals (Linux only).
+fw_add_ui_test(reader_view_test SOURCES tests/kindler_view_test.cpp
+               LIBS fw_app_test_harness fw_reader_sim)
+fw_add_ui_test(reader_update_run_test SOURCES tests/update_run_test.cpp
+               LIBS fw_app_test_harness fw_reader_sim)
+fw_add_ui_test(firmware_copy_test SOURCES tests/firmware_copy_test.cpp LIBS fw_app_test_harness)

@@ -17,7 +17,7 @@ if(FW_WINDOWED)
                         fw_string_table)
 endif()
 
-if(FLASHWRIGHT_GUI AND TARGET fw_usb_sim)
+if(FW_WINDOWED AND TARGET fw_usb_sim)
   fw_add_ui_test(usb_update_view_test SOURCES tests/ezusb_fw_update_view_test.cpp
                  LIBS fw_app_test_harness fw_failing_allocation)
 endif()

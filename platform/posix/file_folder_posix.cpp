@@ -23,6 +23,8 @@ bool NameWithExtension(const std::string& file_name, const char* extension, std:
 }  // namespace
 
 const char kPathSeparator = '/';
+const int kErrorAccessDenied = EACCES;
+const int kErrorFileExists = EEXIST;
 
 std::string ProgramFolder() {
   std::error_code error;
@@ -70,6 +72,15 @@ int OpenFileForReading(const char* path, std::FILE** file, std::uint64_t* size) 
   *file = opened;
   *size = static_cast<std::uint64_t>(status.st_size);
   return 0;
+}
+
+int CopyFileReplacing(const std::string& from, const std::string& to) {
+  std::error_code error;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error);
+  if (!error) return 0;
+  // Not permitted is a denied access too.
+  if (error.value() == EPERM) return EACCES;
+  return error.value() != 0 ? error.value() : EIO;
 }
 
 }  // namespace flashwright::platform

@@ -17,6 +17,8 @@ namespace {
 }  // namespace
 
 const char kPathSeparator = '\\';
+const int kErrorAccessDenied = ERROR_ACCESS_DENIED;
+const int kErrorFileExists = ERROR_FILE_EXISTS;
 
 std::string ProgramFolder() {
   char path[MAX_PATH + 1] = {};
@@ -79,6 +81,12 @@ int OpenFileForReading(const char* path, std::FILE** file, std::uint64_t* size) 
   *file = opened;
   *size = static_cast<std::uint64_t>(length.QuadPart);
   return 0;
+}
+
+int CopyFileReplacing(const std::string& from, const std::string& to) {
+  if (::CopyFileA(from.c_str(), to.c_str(), FALSE)) return 0;
+  const DWORD error = ::GetLastError();
+  return error != 0 ? static_cast<int>(error) : static_cast<int>(ERROR_GEN_FAILURE);
 }
 
 }  // namespace flashwright::platform

@@ -1,11 +1,11 @@
 // "Copy Firmware To Memory Card..." through the view's menu command, on real folders.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
+#include "platform/file_folder.h"
 #include "shell/command_ids.h"
 #include "tools/app_harness/app_harness.h"
 #include "reader_update/firmware_copy.h"
@@ -16,6 +16,24 @@ using flashwright::test::TempDir;
 namespace flashwright {
 
 namespace {
+
+// The system's code for a path whose folder does not exist.
+#if defined(_WIN32)
+constexpr int kPathNotFound = 3;
+#else
+constexpr int kPathNotFound = ENOENT;
+#endif
+
+// Read-only for everyone (on Windows: the read-only attribute).
+void MakeReadOnly(const std::string& path) {
+  using std::filesystem::perms;
+  std::filesystem::permissions(path, perms::owner_read | perms::group_read | perms::others_read);
+}
+
+// The folder the copy goes to in `chosen`, as the message names it.
+std::string CardFirmware(const std::string& chosen) {
+  return chosen + platform::kPathSeparator + "firmware";
+}
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -37,10 +55,10 @@ TEST(FirmwareCopyTest, CopiesImagesOnlyIntoFirmwareFolder) {
   ASSERT_TRUE(harness.Start());
   // A chosen root ends with its separator: no doubled one in the destination.
   harness.folder_choice = ui::FolderChoice::kChosen;
-  harness.folder_path = card.path() + "/";
+  harness.folder_path = card.path() + platform::kPathSeparator;
   harness.Command(kCmdCopyFirmware);
   ASSERT_EQ(harness.boxes.size(), std::size_t{1});
-  EXPECT_EQ(harness.boxes[0].text, "2 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(harness.boxes[0].text, "2 file(s) copied to " + CardFirmware(card.path()));
   EXPECT_EQ(harness.boxes[0].style & ui::kIconMask, 0u);
   EXPECT_EQ(FilesIn(card.Join("firmware")),
             (std::vector<std::string>{"Reader_1.hex", "Reader_2.hex"}));
@@ -51,7 +69,7 @@ TEST(FirmwareCopyTest, CopiesImagesOnlyIntoFirmwareFolder) {
   EXPECT_TRUE(test::WriteFile(card.Join("firmware/Reader_2.hex"), "old"));
   harness.folder_path = card.path();
   harness.Command(kCmdCopyFirmware);
-  EXPECT_EQ(harness.boxes.back().text, "2 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(harness.boxes.back().text, "2 file(s) copied to " + CardFirmware(card.path()));
   EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_2.hex")),
             test::ReadFile(harness.FirmwareFolder() + "/Reader_2.hex"));
 }
@@ -63,14 +81,14 @@ TEST(FirmwareCopyTest, ReadOnlyFileIsSkipped) {
   TempDir card;
   std::filesystem::create_directory(card.Join("firmware"));
   EXPECT_TRUE(test::WriteFile(card.Join("firmware/Reader_1.hex"), "keep me"));
-  ::chmod(card.Join("firmware/Reader_1.hex").c_str(), 0444);
+  MakeReadOnly(card.Join("firmware/Reader_1.hex"));
   harness.control_held = true;
   ASSERT_TRUE(harness.Start());
   harness.folder_choice = ui::FolderChoice::kChosen;
   harness.folder_path = card.path();
   harness.Command(kCmdCopyFirmware);
   ASSERT_EQ(harness.boxes.size(), std::size_t{1});
-  EXPECT_EQ(harness.boxes[0].text, "1 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(harness.boxes[0].text, "1 file(s) copied to " + CardFirmware(card.path()));
   EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_1.hex")), std::string("keep me"));
 }
 
@@ -99,11 +117,11 @@ TEST(FirmwareCopyTest, CopyingIntoTheProgramsOwnFolderReportsWhatHappened) {
   std::filesystem::create_directory(card.Join("firmware"));
   for (const char* name : {"firmware/Reader_1.hex", "firmware/Reader_2.hex"}) {
     EXPECT_TRUE(test::WriteFile(card.Join(name), "keep me"));
-    ::chmod(card.Join(name).c_str(), 0444);
+    MakeReadOnly(card.Join(name));
   }
   harness.folder_path = card.path();
   harness.Command(kCmdCopyFirmware);
-  EXPECT_EQ(harness.boxes.back().text, "0 file(s) copied to " + card.path() + "/firmware");
+  EXPECT_EQ(harness.boxes.back().text, "0 file(s) copied to " + CardFirmware(card.path()));
   EXPECT_EQ(test::ReadFile(card.Join("firmware/Reader_2.hex")), std::string("keep me"));
 }
 
@@ -149,15 +167,20 @@ TEST(FirmwareCopyTest, BrowserOutcomesAndCopyErrors) {
   harness.folder_path = card.Join("missing/deeper");
   harness.Command(kCmdCopyFirmware);
   EXPECT_EQ(harness.boxes.back().text,
-            "File copy error " + std::to_string(ENOENT) + ". 0 file(s) were copied.");
+            "File copy error " + std::to_string(kPathNotFound) + ". 0 file(s) were copied.");
   EXPECT_EQ(harness.boxes.back().style & ui::kIconMask, unsigned{ui::kIconError});
   EXPECT_TRUE(!std::filesystem::exists(card.Join("missing")));
 
-  // A destination entry that is a folder cannot be replaced: a real error after one copy.
+  // A destination entry that is a folder cannot be replaced. Linux says so: a real error after
+  // one copy. Windows answers access denied there, and the file is skipped as a read-only one.
   std::filesystem::create_directories(card.Join("firmware/Reader_2.hex"));
   const CopyResult result = CopyImages(harness.FirmwareFolder(), CopyDestination(card.path()));
   EXPECT_EQ(result.count, 1u);
+#if defined(_WIN32)
+  EXPECT_EQ(result.error, 0);
+#else
   EXPECT_TRUE(result.error != 0);
+#endif
 }
 
 }  // namespace

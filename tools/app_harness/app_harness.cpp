@@ -101,12 +101,6 @@ bool AppHarness::ConfigurePortInRegistry(int port) {
                        value + "\n");
 }
 
-sim::ReaderSimulator& AppHarness::AddReader(unsigned com, sim::ReaderSimOptions options) {
-  readers_.push_back(std::make_unique<sim::ReaderSimulator>(options));
-  if (!readers_.back()->Start(ports_.path(), com)) std::fprintf(stderr, "no pty for COM%u\n", com);
-  return *readers_.back();
-}
-
 bool AppHarness::Start(const std::vector<std::string>& arguments) {
   app_ = std::make_unique<CKindlerApp>();
   app_->SetViewFactory(ui::ViewKind::kReader, [] { return std::make_unique<CKindlerView>(); });

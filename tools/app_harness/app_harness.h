@@ -14,6 +14,7 @@
 
 #include "app/kindler_app.h"
 #include "app/main_frame.h"
+#include "platform/file_folder.h"
 #include "platform/usb_driver_io.h"
 #include "platform/usb_hotplug.h"
 #include "tools/reader_sim/reader_simulator.h"
@@ -43,10 +44,15 @@ class AppHarness {
   AppHarness(const AppHarness&) = delete;
   AppHarness& operator=(const AppHarness&) = delete;
 
-  std::string FirmwareFolder() const { return program_.path() + "/firmware"; }
+  // The folders beside the program, named as the program names them.
+  std::string FirmwareFolder() const {
+    return program_.path() + platform::kPathSeparator + "firmware";
+  }
   std::string ProgramFolder() const { return program_.path(); }
   // The USB firmware folder beside the program; it does not exist until an image is added.
-  std::string UsbFirmwareFolder() const { return program_.path() + "/ezusb_fw"; }
+  std::string UsbFirmwareFolder() const {
+    return program_.path() + platform::kPathSeparator + "ezusb_fw";
+  }
   bool AddUsbImage(const std::string& name, const std::vector<std::uint8_t>& bytes);
   bool AddImage(const std::string& base_name, std::size_t size = 512,
                 std::uint8_t descriptor = 0x40);
@@ -54,7 +60,9 @@ class AppHarness {
   // The sibling product's registry names COM `port` (auto-detect finds it there).
   bool ConfigurePortInRegistry(int port);
 
-  // A simulated reader published as COM `com`.
+  // A simulated reader published as COM `com`. The simulator runs on a pseudo-terminal, so
+  // this exists on Linux only; under Wine the reader side is tested against reader-sim
+  // programs that the test script links in as COM ports.
   sim::ReaderSimulator& AddReader(unsigned com, sim::ReaderSimOptions options = {});
 
   // Starts the program with `arguments` (program name excluded). False when it failed.
@@ -137,7 +145,9 @@ class AppHarness {
   ScopedEnv wine_env_;
   platform::ScopedUsbDriverIo usb_io_{&usb_bus};
   platform::ScopedUsbHotplugSource usb_hotplug_{&usb_bus.Hotplug()};
-  std::vector<std::unique_ptr<sim::ReaderSimulator>> readers_;
+  // Shared, not unique: the deleter is made where a reader is added, so a build without the
+  // simulator links.
+  std::vector<std::shared_ptr<sim::ReaderSimulator>> readers_;
   std::unique_ptr<CKindlerApp> app_;
 };
 

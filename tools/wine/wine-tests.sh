@@ -125,7 +125,7 @@ if [ $status -eq 0 ] && ! grep -q '^\[  SKIPPED' "$work/engine.txt"; then
 else cat "$work/engine.txt"; fail "wine_update_test"; fi
 for pid in "${engine_sims[@]}"; do stop_sim "$pid"; done
 
-echo "== the Qt-free test programs under Wine"
+echo "== the test programs under Wine (the view tests on the Win32 backend among them)"
 set +e
 (cd "$win_build" && ctest -j2 --output-on-failure >"$work/ctest.txt" 2>&1)
 ctest_status=$?

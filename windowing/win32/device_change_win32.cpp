@@ -33,6 +33,13 @@ class DeviceNoticeRegistration final : public platform::UsbHotplugRegistration {
 std::unique_ptr<platform::UsbHotplugRegistration> RegisterDeviceNotice(WindowRef frame) {
   HWND window = HwndOf(frame);
   if (window == nullptr) return nullptr;
+  // Simulated devices (the view tests, the demo) bring a source of their own: its notices reach
+  // the frame as the system's message that the device nodes changed.
+  platform::UsbHotplugSource& installed = platform::CurrentUsbHotplugSource();
+  if (&installed != &platform::SystemUsbHotplugSource()) {
+    return installed.Register(
+        [window] { PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0); });
+  }
   DEV_BROADCAST_DEVICEINTERFACE_A filter{};
   filter.dbcc_size = sizeof(filter);
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;

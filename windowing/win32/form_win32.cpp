@@ -30,9 +30,6 @@ std::string WindowText(HWND window) {
 }
 
 COLORREF ColourOf(Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
-Rgb RgbOf(COLORREF colour) {
-  return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
-}
 
 Rgb PaneColour(PaneKind kind) {
   switch (kind) {
@@ -40,7 +37,7 @@ Rgb PaneColour(PaneKind kind) {
     case PaneKind::kSuccess: return kPaneSuccessBackground;
     case PaneKind::kNeutral: break;
   }
-  return RgbOf(GetSysColor(COLOR_BTNFACE));
+  return ButtonFaceColour();
 }
 
 bool IsButton(ControlKind kind) {

@@ -16,6 +16,7 @@ add_library(fw_windowing STATIC
   ${CMAKE_CURRENT_LIST_DIR}/frame_window_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/key_state_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/message_box_win32.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/message_pane_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/modal_dialog_win32.cpp
   ${CMAKE_CURRENT_LIST_DIR}/png_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/window_picture_win32.cpp)
