@@ -95,20 +95,28 @@ std::string PortTtyName(unsigned port) {
   return BaseName(target);
 }
 
-std::optional<unsigned> ComNumberOfTty(const std::string& tty) {
-  if (tty.empty()) return std::nullopt;
-  const char* dir = PortDirectory();
-  if (dir == nullptr) return FixedRuleComNumber(tty);
+namespace {
+// The lowest COM number among the entries of the port folder `dir` for which `matches` holds.
+template <typename Matches>
+std::optional<unsigned> LowestEntryWhere(const char* dir, Matches matches) {
   DIR* folder = ::opendir(dir);
   if (folder == nullptr) return std::nullopt;
   std::optional<unsigned> lowest;
   while (const dirent* entry = ::readdir(folder)) {
     const unsigned port = ComNumberOfEntry(entry->d_name);
     if (port == 0 || (lowest && *lowest <= port)) continue;
-    if (PortTtyName(port) == tty) lowest = port;
+    if (matches(port)) lowest = port;
   }
   ::closedir(folder);
   return lowest;
+}
+}  // namespace
+
+std::optional<unsigned> ComNumberOfTty(const std::string& tty) {
+  if (tty.empty()) return std::nullopt;
+  const char* dir = PortDirectory();
+  if (dir == nullptr) return FixedRuleComNumber(tty);
+  return LowestEntryWhere(dir, [&](unsigned port) { return PortTtyName(port) == tty; });
 }
 
 std::optional<unsigned> ComNumberOfDevicePath(const std::string& path) {
@@ -120,16 +128,8 @@ std::optional<unsigned> ComNumberOfDevicePath(const std::string& path) {
     if (port && CanonicalPath(FixedRulePath(*port)) == device) return port;
     return std::nullopt;
   }
-  DIR* folder = ::opendir(dir);
-  if (folder == nullptr) return std::nullopt;
-  std::optional<unsigned> lowest;
-  while (const dirent* entry = ::readdir(folder)) {
-    const unsigned port = ComNumberOfEntry(entry->d_name);
-    if (port == 0 || (lowest && *lowest <= port)) continue;
-    if (CanonicalPath(PortDevicePath(port)) == device) lowest = port;
-  }
-  ::closedir(folder);
-  return lowest;
+  return LowestEntryWhere(
+      dir, [&](unsigned port) { return CanonicalPath(PortDevicePath(port)) == device; });
 }
 
 }  // namespace flashwright::platform
