@@ -577,12 +577,29 @@ TEST_F(WindowTest, TheFramesClientAreaIsTheFormBelowTheMenuEvenWithRedrawOffOrAW
 }
 
 TEST_F(WindowTest, FirstPaintIsReportedOnceAfterTheWindowIsDrawn) {
+  // A window painted already (the host, shown and painted in SetUp) is reported at once.
   int calls = 0;
   CallAfterFirstPaint(RefOf(host_.window()), [&] { ++calls; });
   ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 3000));
   InvalidateRect(host_.window(), nullptr, TRUE);
   ProcessEvents(100);
   EXPECT_EQ(calls, 1);
+
+  // A window not shown yet is reported after the paint that follows its showing, once.
+  HWND later = CreateWindowExA(0, "STATIC", "Later", WS_OVERLAPPEDWINDOW, 20, 20, 200, 120,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(later, nullptr);
+  int later_calls = 0;
+  CallAfterFirstPaint(RefOf(later), [&] { ++later_calls; });
+  ProcessEvents(100);
+  EXPECT_EQ(later_calls, 0);
+  ShowWindow(later, SW_SHOWNORMAL);
+  UpdateWindow(later);
+  ASSERT_TRUE(WaitUntil([&] { return later_calls == 1; }, 3000));
+  InvalidateRect(later, nullptr, TRUE);
+  ProcessEvents(100);
+  EXPECT_EQ(later_calls, 1);
+  DestroyWindow(later);
 }
 
 // The program's own resources are linked into this test as into the program.
