@@ -176,14 +176,18 @@ class Win32FrameWindow final : public FrameWindow {
     }
     const int client_width = wanted.right;
     const int client_height = wanted.bottom;
-    AdjustWindowRectEx(&wanted, kFrameStyle, GetMenu(window_) != nullptr, 0);
-    SetWindowPos(window_, nullptr, 0, 0, wanted.right - wanted.left, wanted.bottom - wanted.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window_, &client);
+    // A client area that fits already (the frame fitted again to be centred) is not sized again.
+    if (client.right != client_width || client.bottom != client_height) {
+      AdjustWindowRectEx(&wanted, kFrameStyle, GetMenu(window_) != nullptr, 0);
+      SetWindowPos(window_, nullptr, 0, 0, wanted.right - wanted.left,
+                   wanted.bottom - wanted.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // AdjustWindowRectEx counts one line of menu bar: a bar that wraps takes more, and the
     // non-client parts drawn may differ from the metrics. Correct by what the client area
     // really is; the width is settled by then, so the wrapping no longer changes.
     for (int pass = 0; pass < 2; ++pass) {
-      RECT client{};
       GetClientRect(window_, &client);
       if (client.right == client_width && client.bottom == client_height) break;
       RECT outer{};
