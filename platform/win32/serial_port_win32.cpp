@@ -131,13 +131,15 @@ class Win32SerialPort final : public SerialPort {
       return elapsed >= static_cast<DWORD>(timeout_ms) ? 0 : static_cast<DWORD>(timeout_ms) - elapsed;
     };
     std::uint32_t queued = 0;
+    DWORD slice = 1;
     for (;;) {
       // Input already waiting, or a failing port: the next look at the queue tells which.
       if (QueuedInput(&queued) != 0 || queued > 0) return true;
       const DWORD remaining = left();
       if (remaining == 0) return false;
       if (!can_signal_) {
-        ::Sleep(remaining < kPollSliceMs ? remaining : kPollSliceMs);
+        ::Sleep(remaining < slice ? remaining : slice);
+        slice = slice * 2 < kPollSliceMs ? slice * 2 : kPollSliceMs;
         continue;
       }
       switch (WaitForEvent(remaining)) {
@@ -150,7 +152,8 @@ class Win32SerialPort final : public SerialPort {
 
  private:
   // Where the port cannot signal arriving input (Wine's serial layer on a pseudo-terminal ends
-  // every event wait at once with an error), the queue is looked at in short slices instead.
+  // every event wait at once with an error), the queue is looked at in short slices instead:
+  // 1 ms first, as a reply to a request mostly follows within a few, growing to 5 ms.
   static constexpr DWORD kPollSliceMs = 5;
 
   // A port whose driver cannot report the modem lines cannot signal events either: there the

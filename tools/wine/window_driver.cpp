@@ -8,6 +8,8 @@
 //                                                     press Begin Update, answer "Try again?"
 //   wine_window_driver.exe list <control id>          the items of a drop-down list
 //   wine_window_driver.exe wait-item <control id> <text>  until the list holds an item with text
+//   wine_window_driver.exe fit [reader|usb]           the frame's client area against its form
+//   wine_window_driver.exe command <command id>       choose a menu command (posted to the frame)
 //   wine_window_driver.exe close                      close the frame and wait for it to go
 // Exit status 0 when the window did what was asked in time, 1 otherwise.
 #include <windows.h>
@@ -323,6 +325,84 @@ int List(int id, const char* wanted) {
   }
 }
 
+// The form view shown in the frame: a dialog child of the frame holding the view's pane.
+HWND ShownForm(HWND frame, const ViewIds& ids) {
+  HWND pane = FindControl(frame, ids.pane);
+  if (pane == nullptr || !IsWindowVisible(pane)) return nullptr;
+  HWND form = GetParent(pane);
+  return form != nullptr && GetParent(form) == frame ? form : nullptr;
+}
+
+struct FrameFit {
+  RECT outer{};
+  RECT client{};
+  long left = 0, right = 0, bottom = 0, menu_bar = 0;
+  long form_x = 0, form_y = 0, form_width = 0, form_height = 0;
+  bool fits = false;
+};
+
+// Above the client area are the border, the caption and the menu bar; the menu bar is the
+// program's, which another process cannot ask for, so it is what remains.
+FrameFit MeasureFit(HWND frame, HWND form) {
+  FrameFit fit;
+  GetClientRect(frame, &fit.client);
+  POINT origin{0, 0};
+  ClientToScreen(frame, &origin);
+  GetWindowRect(frame, &fit.outer);
+  RECT placed{};
+  GetWindowRect(form, &placed);
+  fit.form_x = placed.left - origin.x;
+  fit.form_y = placed.top - origin.y;
+  fit.form_width = placed.right - placed.left;
+  fit.form_height = placed.bottom - placed.top;
+  fit.left = origin.x - fit.outer.left;
+  fit.right = fit.outer.right - (origin.x + fit.client.right);
+  fit.bottom = fit.outer.bottom - (origin.y + fit.client.bottom);
+  fit.menu_bar = (origin.y - fit.outer.top) - fit.bottom - GetSystemMetrics(SM_CYCAPTION);
+  fit.fits = fit.client.right == fit.form_width && fit.client.bottom == fit.form_height &&
+             fit.form_x == 0 && fit.form_y == 0 && fit.left == fit.right &&
+             fit.right == fit.bottom && fit.menu_bar > 0;
+  return fit;
+}
+
+// The frame fits its form exactly: below the caption and the menu bar (however many lines it
+// takes) the client area is the form's window, no more and no less, with the form at its
+// origin, and around it the frame has only its fixed border, the same on three sides. A view
+// that was just chosen is given a moment to be made and fitted.
+int Fit(const ViewIds& ids) {
+  HWND frame = WaitForFrame(60000);
+  HWND form = nullptr;
+  FrameFit fit;
+  const DWORD start = GetTickCount();
+  while (frame != nullptr && GetTickCount() - start < 10000) {
+    form = ShownForm(frame, ids);
+    if (form != nullptr && (fit = MeasureFit(frame, form)).fits) break;
+    Sleep(50);
+  }
+  if (form == nullptr) {
+    std::printf("error: no form with the pane %d in a frame\n", ids.pane);
+    return 1;
+  }
+  std::printf("frame: %ld x %ld\n", fit.outer.right - fit.outer.left,
+              fit.outer.bottom - fit.outer.top);
+  std::printf("client: %ld x %ld\n", fit.client.right, fit.client.bottom);
+  std::printf("borders: left %ld, right %ld, bottom %ld; menu bar about %ld\n", fit.left,
+              fit.right, fit.bottom, fit.menu_bar);
+  std::printf("form: %ld x %ld at %ld,%ld\n", fit.form_width, fit.form_height, fit.form_x,
+              fit.form_y);
+  std::printf("fits: %s\n", fit.fits ? "yes" : "no");
+  return fit.fits ? 0 : 1;
+}
+
+int Command(int id) {
+  HWND frame = WaitForFrame(60000);
+  if (frame == nullptr) {
+    std::printf("error: no frame\n");
+    return 1;
+  }
+  return PostMessageA(frame, WM_COMMAND, MAKEWPARAM(id, 0), 0) ? 0 : 1;
+}
+
 int Close() {
   HWND frame = FindFrame();
   if (frame == nullptr) {
@@ -350,8 +430,10 @@ int main(int argc, char** argv) {
   else if (command == "update") status = Update(IdsOf(argc > 2 ? argv[2] : nullptr), argc > 3 ? argv[3] : nullptr);
   else if (command == "list" && argc > 2) status = List(std::atoi(argv[2]), nullptr);
   else if (command == "wait-item" && argc > 3) status = List(std::atoi(argv[2]), argv[3]);
+  else if (command == "fit") status = Fit(IdsOf(argc > 2 ? argv[2] : nullptr));
+  else if (command == "command" && argc > 2) status = Command(std::atoi(argv[2]));
   else if (command == "close") status = Close();
-  else std::fprintf(stderr, "usage: %s pane|update|list|wait-item|close ...\n", argv[0]);
+  else std::fprintf(stderr, "usage: %s pane|update|list|wait-item|fit|command|close ...\n", argv[0]);
   std::fflush(stdout);
   return status;
 }

@@ -273,6 +273,23 @@ stop_sim "${sims[-1]}"
 check "after the recover run the reader holds exactly the image" same_image \
   "$work/window-recovered.hex" "$firmware/Reader_4_242_1.hex"
 
+# The frame is exactly its form below the menu bar, in each view it switches to: Advanced
+# (32772), the USB device (32777) and back to the reader (32776).
+fits() { # fits <reader|usb> [command id first]
+  if [ -n "${2:-}" ]; then wine_run "$work/window-command.txt" "$driver" command "$2" || return 1; fi
+  wine_run "$work/window-fit.txt" "$driver" fit "$1"
+  [ $status -eq 0 ] || cat "$work/window-fit.txt"
+  [ $status -eq 0 ]
+}
+start_sim 3
+start_window "$work/window-fit.log" 'C:\fwapp\flashwright.exe' /C 3
+check "the frame's client area is the reader view's form, no more" fits reader
+check "in the advanced view too" fits reader 32772
+check "the USB view's form after the switch" fits usb 32777
+check "the reader view's form after switching back" fits reader 32776
+check "the program ends when its frame is closed" end_window
+stop_sim "${sims[-1]}"
+
 # Bad input: the texts and colours of the Linux build's view tests.
 pane_is() { # pane_is <expected text> <expected colour> <program> [switches...]
   local text=$1 colour=$2; shift 2

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -49,6 +50,8 @@ constexpr ControlTemplate kDialogControls[] = {
 constexpr DialogTemplate kTemplates[] = {
     {900, "", 210, 155, kDialogChild, "MS Sans Serif", 8, kSampleControls, kSampleKeys},
     {901, "Sample Dialog", 130, 50, kDialogSystemMenu, "MS Sans Serif", 8, kDialogControls},
+    // Larger dialog units than the first form's.
+    {902, "", 100, 60, kDialogChild, "MS Sans Serif", 12, kDialogControls},
 };
 constexpr MenuItemTemplate kFileItems[] = {{"E&xit", 57665}};
 constexpr MenuItemTemplate kViewItems[] = {{"&Basic", 32771, kMenuCheckable},
@@ -58,7 +61,12 @@ constexpr MenuItemTemplate kDeviceItems[] = {{"&RFID Reader", 32776}, {"&USB Dev
 constexpr MenuItemTemplate kHelpItems[] = {{"about", 57664}};
 constexpr MenuPopupTemplate kPopups[] = {
     {"&File", kFileItems}, {"&View", kViewItems}, {"&Device", kDeviceItems}, {"&Help", kHelpItems}};
-constexpr MenuTemplate kMenus[] = {{128, kPopups}};
+// More popups than a narrow frame's bar holds on one line.
+constexpr MenuPopupTemplate kManyPopups[] = {
+    {"&File", kFileItems},     {"&View", kViewItems},       {"&Device", kDeviceItems},
+    {"&Options", kViewItems},  {"&Tools", kDeviceItems},    {"&Window", kViewItems},
+    {"&Help", kHelpItems}};
+constexpr MenuTemplate kMenus[] = {{128, kPopups}, {129, kManyPopups}};
 constexpr ResourceTable kTable{kTemplates, kMenus};
 
 struct Seen {
@@ -506,13 +514,92 @@ TEST_F(WindowTest, TheFrameHasTheDesignsStyleMenusCommandsCloseRefusalAndNotices
   EXPECT_EQ(RunEventLoop(), 0);
 }
 
+// The client area of the frame, below its menu bar, against the form's window on the screen.
+void ExpectFrameFitsForm(HWND frame, HWND form) {
+  RECT client{};
+  GetClientRect(frame, &client);
+  POINT origin{0, 0};
+  ClientToScreen(frame, &origin);
+  RECT placed{};
+  GetWindowRect(form, &placed);
+  EXPECT_EQ(client.right, placed.right - placed.left);
+  EXPECT_EQ(client.bottom, placed.bottom - placed.top);
+  EXPECT_EQ(placed.left, origin.x);
+  EXPECT_EQ(placed.top, origin.y);
+  MENUBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  ASSERT_TRUE(GetMenuBarInfo(frame, OBJID_MENU, 0, &bar));
+  // The bar ends where the client area begins (give or take the line under it).
+  EXPECT_LE(std::abs(bar.rcBar.bottom - origin.y), 1);
+}
+
+TEST_F(WindowTest, TheFramesClientAreaIsTheFormBelowTheMenuEvenWithRedrawOffOrAWrappedBar) {
+  FrameRecorder events;
+  std::unique_ptr<FrameWindow> frame = CreateFrameWindow(events);
+  ASSERT_NE(frame, nullptr);
+  HWND window = HwndOf(frame->Window());
+  ASSERT_TRUE(frame->LoadMenu(128, -1));
+  Recorder first_events;
+  std::unique_ptr<Form> first = CreateChildForm(kTemplates[0], frame->ClientArea(), first_events);
+  ASSERT_NE(first, nullptr);
+  // As at start-up: the only form has its redraw off (and so no WS_VISIBLE) while it fills.
+  first->SetRedraw(false);
+  frame->FitClientArea(kTemplates[0].width, kTemplates[0].height, true);
+  first->SetRedraw(true);
+  frame->Show();
+  ProcessEvents(50);
+  ExpectFrameFitsForm(window, HwndOf(first->Window()));
+
+  // A view switch: the new form, in other dialog units, fills its controls with its redraw
+  // off while the old one is still there; the frame fits the new one.
+  Recorder second_events;
+  std::unique_ptr<Form> second = CreateChildForm(kTemplates[2], frame->ClientArea(), second_events);
+  ASSERT_NE(second, nullptr);
+  second->SetRedraw(false);
+  ASSERT_FALSE(GetWindowLongA(HwndOf(second->Window()), GWL_STYLE) & WS_VISIBLE);
+  frame->FitClientArea(kTemplates[2].width, kTemplates[2].height, false);
+  second->SetRedraw(true);
+  first.reset();
+  ProcessEvents(50);
+  ExpectFrameFitsForm(window, HwndOf(second->Window()));
+
+  // A bar that wraps onto more lines than AdjustWindowRectEx counts.
+  ASSERT_TRUE(frame->LoadMenu(129, -1));
+  frame->FitClientArea(kTemplates[2].width, kTemplates[2].height, false);
+  ProcessEvents(50);
+  MENUBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  ASSERT_TRUE(GetMenuBarInfo(window, OBJID_MENU, 0, &bar));
+  EXPECT_GT(bar.rcBar.bottom - bar.rcBar.top, GetSystemMetrics(SM_CYMENU) + 2)
+      << "the sample bar does not wrap";
+  ExpectFrameFitsForm(window, HwndOf(second->Window()));
+  second.reset();
+}
+
 TEST_F(WindowTest, FirstPaintIsReportedOnceAfterTheWindowIsDrawn) {
+  // A window painted already (the host, shown and painted in SetUp) is reported at once.
   int calls = 0;
   CallAfterFirstPaint(RefOf(host_.window()), [&] { ++calls; });
   ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, 3000));
   InvalidateRect(host_.window(), nullptr, TRUE);
   ProcessEvents(100);
   EXPECT_EQ(calls, 1);
+
+  // A window not shown yet is reported after the paint that follows its showing, once.
+  HWND later = CreateWindowExA(0, "STATIC", "Later", WS_OVERLAPPEDWINDOW, 20, 20, 200, 120,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(later, nullptr);
+  int later_calls = 0;
+  CallAfterFirstPaint(RefOf(later), [&] { ++later_calls; });
+  ProcessEvents(100);
+  EXPECT_EQ(later_calls, 0);
+  ShowWindow(later, SW_SHOWNORMAL);
+  UpdateWindow(later);
+  ASSERT_TRUE(WaitUntil([&] { return later_calls == 1; }, 3000));
+  InvalidateRect(later, nullptr, TRUE);
+  ProcessEvents(100);
+  EXPECT_EQ(later_calls, 1);
+  DestroyWindow(later);
 }
 
 // The program's own resources are linked into this test as into the program.

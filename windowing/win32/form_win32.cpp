@@ -563,6 +563,17 @@ Win32Form* Win32Form::Containing(HWND window) {
   return nullptr;
 }
 
+std::vector<Win32Form*> Win32Form::ChildFormsOf(HWND parent) {
+  std::vector<Win32Form*> forms;
+  const std::vector<Win32Form*>& live = LiveForms();
+  for (auto at = live.rbegin(); at != live.rend(); ++at) {
+    if ((*at)->window_ != nullptr && (*at)->role_ == DialogRole::kChildForm &&
+        GetParent((*at)->window_) == parent)
+      forms.push_back(*at);
+  }
+  return forms;
+}
+
 bool Win32Form::PreTranslate(MSG& message) {
   if (window_ == nullptr) return false;
   if (message.message == WM_KEYDOWN && message.wParam == VK_F5) {

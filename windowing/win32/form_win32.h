@@ -66,6 +66,9 @@ class Win32Form final : public Form {
   // The form that holds `window` (the form's own window or one of its controls), innermost
   // first; null when it is none of ours.
   static Win32Form* Containing(HWND window);
+  // The forms that are direct children of `parent`, newest first. Whether a form is shown is
+  // not asked: WM_SETREDRAW clears WS_VISIBLE while a form fills its controls.
+  static std::vector<Win32Form*> ChildFormsOf(HWND parent);
   // Keys the form handles itself: its accelerators and the dialog manager's keys. True when
   // the message was used up.
   bool PreTranslate(MSG& message);

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "windowing/backend.h"
 #include "windowing/win32/form_win32.h"
@@ -158,17 +159,16 @@ class Win32FrameWindow final : public FrameWindow {
   }
 
   void FitClientArea(int width, int height, bool centre) override {
+    // The size the dialog manager gave the view's form, which it measured in the dialog units
+    // of the template's font (not of the system font, whose units are larger).
     RECT wanted{0, 0, width, height};
-    // The dialog units of the views' forms, which carry the templates' font.
-    HWND form = nullptr;
-    for (HWND child = GetWindow(window_, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-      if (Win32Form::Containing(child) != nullptr &&
-          (GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE) != 0)
-        form = child;
-    }
-    if (form != nullptr) {
-      MapDialogRect(form, &wanted);
+    if (HWND form = FormOfSize(width, height)) {
+      RECT placed{};
+      GetWindowRect(form, &placed);
+      wanted.right = placed.right - placed.left;
+      wanted.bottom = placed.bottom - placed.top;
+    } else if (HWND any = NewestForm()) {
+      MapDialogRect(any, &wanted);
     } else {
       const LONG units = GetDialogBaseUnits();
       wanted.right = MulDiv(width, LOWORD(units), 4);
@@ -176,13 +176,20 @@ class Win32FrameWindow final : public FrameWindow {
     }
     const int client_width = wanted.right;
     const int client_height = wanted.bottom;
-    AdjustWindowRectEx(&wanted, kFrameStyle, GetMenu(window_) != nullptr, 0);
-    SetWindowPos(window_, nullptr, 0, 0, wanted.right - wanted.left, wanted.bottom - wanted.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps takes more than one line: grow by what is missing.
     RECT client{};
     GetClientRect(window_, &client);
-    if (client.bottom < client_height || client.right < client_width) {
+    // A client area that fits already (the frame fitted again to be centred) is not sized again.
+    if (client.right != client_width || client.bottom != client_height) {
+      AdjustWindowRectEx(&wanted, kFrameStyle, GetMenu(window_) != nullptr, 0);
+      SetWindowPos(window_, nullptr, 0, 0, wanted.right - wanted.left,
+                   wanted.bottom - wanted.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // AdjustWindowRectEx counts one line of menu bar: a bar that wraps takes more, and the
+    // non-client parts drawn may differ from the metrics. Correct by what the client area
+    // really is; the width is settled by then, so the wrapping no longer changes.
+    for (int pass = 0; pass < 2; ++pass) {
+      GetClientRect(window_, &client);
+      if (client.right == client_width && client.bottom == client_height) break;
       RECT outer{};
       GetWindowRect(window_, &outer);
       SetWindowPos(window_, nullptr, 0, 0,
@@ -213,6 +220,21 @@ class Win32FrameWindow final : public FrameWindow {
   void RequestClose() override { SendMessageA(window_, WM_CLOSE, 0, 0); }
 
  private:
+  // The newest child form made from a template of this size: the view being fitted, also
+  // while the view it replaces is still there.
+  HWND FormOfSize(int width, int height) const {
+    for (Win32Form* form : Win32Form::ChildFormsOf(window_)) {
+      if (form->Template().width == width && form->Template().height == height)
+        return form->Handle();
+    }
+    return nullptr;
+  }
+
+  HWND NewestForm() const {
+    const std::vector<Win32Form*> forms = Win32Form::ChildFormsOf(window_);
+    return forms.empty() ? nullptr : forms.front()->Handle();
+  }
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);

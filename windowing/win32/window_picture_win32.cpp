@@ -94,13 +94,21 @@ bool SaveWindowPicture(WindowRef window, const std::string& png_path, bool* blan
 void CallAfterFirstPaint(WindowRef window, std::function<void()> done) {
   HWND handle = HwndOf(window);
   if (handle == nullptr) return;
+  // A window shown and updated already (ShowWindow and UpdateWindow) with nothing left to
+  // paint has had its first paint: its children paint now, and `done` follows, without a
+  // second paint of the whole window.
+  if (IsWindowVisible(handle) && !GetUpdateRect(handle, nullptr, FALSE)) {
+    RedrawWindow(handle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+    PostTask(std::move(done));
+    return;
+  }
+  // Otherwise the paint to come (when the window is shown, or of what is pending) is the one.
   auto* held = new std::function<void()>(std::move(done));
   if (!SetWindowSubclass(handle, FirstPaintProc, kFirstPaintSubclass,
                          reinterpret_cast<DWORD_PTR>(held))) {
     delete held;
-    return;
   }
-  InvalidateRect(handle, nullptr, TRUE);
 }
 
 }  // namespace flashwright::ui
