@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "windowing/event_loop.h"
+#include "windowing/qt/font_warm_up_qt.h"
 
 namespace flashwright::ui {
 
@@ -18,13 +19,17 @@ bool InitWindowing(int& argc, char** argv) {
       std::getenv("WAYLAND_DISPLAY") == nullptr)
     return false;
 #endif
+  StartFontWarmUp();
   // Qt takes its own options (-platform, -style, ...) out of argv. The application lives as
   // long as the process.
   new QApplication(argc, argv);
   return true;
 }
 
-int RunEventLoop() { return QApplication::exec(); }
+int RunEventLoop() {
+  AwaitFontWarmUp();
+  return QApplication::exec();
+}
 
 void QuitEventLoop(int exit_code) { QCoreApplication::exit(exit_code); }
 
