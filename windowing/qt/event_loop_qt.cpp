@@ -24,13 +24,11 @@ bool InitWindowing(int& argc, char** argv) {
   // Qt takes its own options (-platform, -style, ...) out of argv. The application lives as
   // long as the process.
   new QApplication(argc, argv);
+  AwaitFontWarmUp();
   return true;
 }
 
-int RunEventLoop() {
-  AwaitFontWarmUp();
-  return QApplication::exec();
-}
+int RunEventLoop() { return QApplication::exec(); }
 
 void QuitEventLoop(int exit_code) { QCoreApplication::exit(exit_code); }
 

@@ -6,13 +6,11 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QScreen>
 #include <map>
 
 #include "windowing/backend.h"
 #include "windowing/qt/device_change_qt.h"
-#include "windowing/qt/font_warm_up_qt.h"
 #include "windowing/qt/native_window_qt.h"
 #include "windowing/qt/qt_form.h"
 
@@ -30,11 +28,6 @@ class QtFrameWindow final : public QMainWindow, public FrameWindow {
     setObjectName("MainFrame");
     client_ = new QWidget(this);
     setCentralWidget(client_);
-    // A menu bar fetches a standard icon as it is made, and that loads every image-format
-    // plugin: made here, it is ready for the first menu while the fonts are still being read
-    // (the frame comes before any view). It stays hidden until that menu fills it.
-    first_bar_ = new QMenuBar(this);
-    first_bar_->hide();
   }
 
   WindowRef Window() const override { return RefOf(const_cast<QtFrameWindow*>(this)); }
@@ -43,13 +36,7 @@ class QtFrameWindow final : public QMainWindow, public FrameWindow {
   bool LoadMenu(int menu_id, int omit_popup) override {
     const MenuTemplate* menu = FindMenuTemplate(menu_id);
     if (menu == nullptr) return false;
-    QMenuBar* bar = first_bar_;
-    if (bar != nullptr) {
-      first_bar_ = nullptr;
-      bar->show();
-    } else {
-      bar = new QMenuBar(this);
-    }
+    auto* bar = new QMenuBar(this);
     bar->setObjectName(QString::number(menu_id));
     std::map<int, QAction*> items;
     for (std::size_t i = 0; i < menu->popups.size(); ++i) {
@@ -141,8 +128,6 @@ class QtFrameWindow final : public QMainWindow, public FrameWindow {
   }
 
   void FitClientArea(int width, int height, bool centre) override {
-    // The menu bar's height is measured in its font.
-    AwaitFontWarmUp();
     client_->setFixedSize(width * kPixelsPerDialogUnit, height * kPixelsPerDialogUnit);
     adjustSize();
     setFixedSize(sizeHint());
@@ -199,7 +184,6 @@ class QtFrameWindow final : public QMainWindow, public FrameWindow {
 
   FrameEvents& events_;
   QWidget* client_;
-  QPointer<QMenuBar> first_bar_;
   std::map<int, QAction*> items_;
   bool centred_ = false;
 };

@@ -1,5 +1,4 @@
 #include "windowing/backend.h"
-#include "windowing/qt/font_warm_up_qt.h"
 #include "windowing/qt/native_window_qt.h"
 
 #include <QApplication>
@@ -21,8 +20,6 @@ QMessageBox::Icon IconOf(unsigned style) {
 }  // namespace
 
 int ShowMessageBox(const MessageBoxRequest& request) {
-  // A box may come before any window (a start that fails): its text is measured too.
-  AwaitFontWarmUp();
   QWidget* owner = ToWidget(request.owner);
   QMessageBox box(IconOf(request.style), QString::fromStdString(request.caption),
                   ToWidgetText(request.text), QMessageBox::NoButton,
@@ -40,5 +37,6 @@ int ShowMessageBox(const MessageBoxRequest& request) {
   box.exec();
   return kAnswerOk;
 }
+
 
 }  // namespace flashwright::ui

@@ -18,7 +18,6 @@
 #include <QTextEdit>
 #include <algorithm>
 
-#include "windowing/qt/font_warm_up_qt.h"
 #include "windowing/qt/message_pane_qt.h"
 #include "windowing/qt/native_window_qt.h"
 #include "windowing/ui_check.h"
@@ -144,8 +143,6 @@ QtForm::~QtForm() {
 }
 
 void QtForm::Build() {
-  // The controls measure their texts as they are made.
-  AwaitFontWarmUp();
   window_->setFixedSize(dialog_.width * kPixelsPerDialogUnit,
                         dialog_.height * kPixelsPerDialogUnit);
   for (const ControlTemplate& control : dialog_.controls) {
