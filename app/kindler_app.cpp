@@ -68,6 +68,8 @@ bool CKindlerApp::InitInstance(const std::vector<std::string>& arguments) {
   bool created = document_->OnNewDocument();
   if (created) {
     frame_ = std::make_unique<CMainFrame>(*this, *document_);
+    // The firmware folder is read once: the listing that chooses the first view fills its list.
+    const FirmwareListingScope one_listing;
     created = frame_->LoadFrame(ChooseFirstView());
   }
   if (!created) {

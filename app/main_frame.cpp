@@ -15,10 +15,10 @@ namespace {
 int DevicePopupPosition(int menu_id) { return menu_id == kMenuBasic ? 2 : 3; }
 }  // namespace
 
+// The frame has no menu bar until its first view loads the view's own set (basic or advanced):
+// the bar is built once at start.
 CMainFrame::CMainFrame(CKindlerApp& app, CKindlerDoc& document)
-    : app_(app), document_(document), window_(ui::CreateFrameWindow(*this)) {
-  LoadMenuSet(kMenuBasic);
-}
+    : app_(app), document_(document), window_(ui::CreateFrameWindow(*this)) {}
 
 CMainFrame::~CMainFrame() {
   // The view goes first, while the frame it calls back into is still whole.
@@ -48,12 +48,18 @@ bool CMainFrame::LoadFrame(ui::ViewKind kind) {
 void CMainFrame::LoadMenuSet(int menu_id) {
   const bool both_kinds = app_.IsUsbEnabled() && app_.IsReaderEnabled();
   if (!window_->LoadMenu(menu_id, both_kinds ? -1 : DevicePopupPosition(menu_id))) return;
+  const bool first_bar = menu_id_ == 0;
   menu_id_ = menu_id;
   if (window_->HasMenuItem(kCmdAbout)) {
     window_->SetMenuItemText(kCmdAbout,
                              FormatText(texts::kAboutItemFormat, LoadString(IDS_APP_TITLE)));
   }
   if (both_kinds) SetDeviceChecks();
+  // The first bar makes the frame taller: it is fitted again so that the view keeps its size,
+  // and centred now that it has its final height.
+  if (first_bar) FitToView(ReadyToCentre());
+  // The title names the device by the text of its menu item.
+  if (title_command_ != 0) UpdateTitle();
 }
 
 void CMainFrame::CheckMenuItem(int command_id, bool checked) {
@@ -73,14 +79,14 @@ void CMainFrame::SetAdvanced(int value, int /*command*/) { advanced_ = value; }
 void CMainFrame::SetTitleCommand(int command) {
   title_command_ = command;
   progress_ = -1;
-  if (!centred_) {
-    centred_ = true;
-    if (active_view_) {
-      const ui::DialogTemplate& form = active_view_->form().Template();
-      window_->FitClientArea(form.width, form.height, true);
-    }
-  }
+  if (ReadyToCentre()) FitToView(true);
   UpdateTitle();
+}
+
+bool CMainFrame::ReadyToCentre() const {
+  // Once, when the first view has named its device; the frame's height is final only with the
+  // menu bar, which that view loads after naming it.
+  return !centred_ && title_command_ != 0 && menu_id_ != 0 && active_view_ != nullptr;
 }
 
 void CMainFrame::SetTitleProgress(int command, std::int16_t percentage) {
@@ -104,11 +110,12 @@ void CMainFrame::UpdateTitle() {
   window_->SetTitle(title);
 }
 
-void CMainFrame::FitToView() {
+void CMainFrame::FitToView(bool centre) {
   // The frame fits the form and cannot be resized by the user.
   if (!active_view_) return;
+  if (centre) centred_ = true;
   const ui::DialogTemplate& form = active_view_->form().Template();
-  window_->FitClientArea(form.width, form.height, false);
+  window_->FitClientArea(form.width, form.height, centre);
 }
 
 void CMainFrame::SwitchToView(ui::ViewKind kind) {

@@ -59,7 +59,8 @@ class CMainFrame : public ui::FrameEvents {
   std::unique_ptr<ui::FormView> MakeView(ui::ViewKind kind);
   void SetDeviceChecks();
   void UpdateTitle();
-  void FitToView();
+  bool ReadyToCentre() const;
+  void FitToView(bool centre = false);
 
   CKindlerApp& app_;
   CKindlerDoc& document_;

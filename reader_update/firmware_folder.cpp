@@ -1,5 +1,6 @@
 #include "reader_update/firmware_folder.h"
 
+#include <map>
 #include <mutex>
 #include <utility>
 
@@ -20,6 +21,18 @@ std::mutex& FolderMutex() {
 std::string& FolderValue() {
   static std::string folder = std::string("./") + kFirmwareFolderName;
   return folder;
+}
+
+// The listings made while a FirmwareListingScope exists, by folder.
+struct ScopedListings {
+  std::mutex mutex;
+  int scopes = 0;
+  std::map<std::string, std::vector<FirmwareFileEntry>> by_folder;
+};
+
+ScopedListings& Listings() {
+  static ScopedListings listings;
+  return listings;
 }
 
 void ListKind(const std::string& folder, const char* extension, bool is_package,
@@ -53,10 +66,27 @@ bool BuildFirmwarePath(const std::string& folder, const std::string& base_name,
 }
 
 std::vector<FirmwareFileEntry> ListFirmwareFiles(const std::string& folder) {
+  ScopedListings& listings = Listings();
+  std::lock_guard<std::mutex> lock(listings.mutex);
+  if (listings.scopes > 0) {
+    auto kept = listings.by_folder.find(folder);
+    if (kept != listings.by_folder.end()) return kept->second;
+  }
   std::vector<FirmwareFileEntry> entries;
   ListKind(folder, kImageExtension, false, &entries);
   ListKind(folder, kPackageExtension, true, &entries);
+  if (listings.scopes > 0) listings.by_folder.emplace(folder, entries);
   return entries;
+}
+
+FirmwareListingScope::FirmwareListingScope() {
+  std::lock_guard<std::mutex> lock(Listings().mutex);
+  ++Listings().scopes;
+}
+
+FirmwareListingScope::~FirmwareListingScope() {
+  std::lock_guard<std::mutex> lock(Listings().mutex);
+  if (--Listings().scopes == 0) Listings().by_folder.clear();
 }
 
 }  // namespace flashwright

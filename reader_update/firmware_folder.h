@@ -42,7 +42,21 @@ struct FirmwareFileEntry {
 
 // The images (*.hex) and then the packages (*.xml) of `folder`, each by base name. Only
 // regular files (or links to them) are listed; each kind is in name order. An absent or
-// unreadable folder lists nothing.
+// unreadable folder lists nothing. While a FirmwareListingScope exists, a folder listed before
+// within it is answered from that listing.
 std::vector<FirmwareFileEntry> ListFirmwareFiles(const std::string& folder);
+
+// The program's start reads the firmware folder beside it once: the first view is chosen by
+// that listing and the reader view's first list is filled from it. While a scope exists, each
+// folder is read at its first listing only; once the scope ends (the start is over), every
+// listing reads its folder again, so a later view or a Refresh sees the folder as it is then.
+// Scopes may nest; the listings are kept until the outermost one ends.
+class FirmwareListingScope {
+ public:
+  FirmwareListingScope();
+  ~FirmwareListingScope();
+  FirmwareListingScope(const FirmwareListingScope&) = delete;
+  FirmwareListingScope& operator=(const FirmwareListingScope&) = delete;
+};
 
 }  // namespace flashwright

@@ -140,6 +140,19 @@ TEST(ShellTest, FirstViewFollowsOptionsAndFirmware) {
     }
   }
 
+TEST(ShellTest, AViewMadeAfterTheStartReadsTheFirmwareFolderAgain) {
+    AppHarness harness;
+    EXPECT_TRUE(harness.AddImage("Reader_1"));
+    EXPECT_TRUE(harness.Start());
+    EXPECT_EQ(harness.Items(kIdcFirmwareSelector), (std::vector<std::string>{"Reader_1"}));
+    // The start read the folder once for the first view; the next reader view reads it again.
+    EXPECT_TRUE(harness.AddImage("Reader_2"));
+    harness.Command(kCmdUsbDevice);
+    harness.Command(kCmdRfidReader);
+    EXPECT_EQ(harness.Items(kIdcFirmwareSelector),
+              (std::vector<std::string>{"Reader_1", "Reader_2"}));
+  }
+
 TEST(ShellTest, AFailedStartTellsTheUser) {
     AppHarness harness;  // answers the message box
     EXPECT_TRUE(harness.AddImage("Reader_1"));

@@ -57,6 +57,32 @@ TEST(FirmwareFolderTest, ListsImagesThenPackagesByBaseName) {
   EXPECT_TRUE(ListFirmwareFiles(dir.Join("missing")).empty());
 }
 
+TEST(FirmwareFolderTest, AListingScopeReadsEachFolderOnce) {
+  TempDir dir;
+  TempDir other;
+  ASSERT_TRUE(WriteFile(dir.Join("a.hex"), ":00000001FF\r\n"));
+  ASSERT_TRUE(WriteFile(other.Join("p.xml"), "<Package/>"));
+  const std::vector<FirmwareFileEntry> first = {{"a", false}};
+  {
+    FirmwareListingScope start;
+    EXPECT_EQ(ListFirmwareFiles(dir.path()), first);
+    ASSERT_TRUE(WriteFile(dir.Join("b.hex"), ":00000001FF\r\n"));
+    // The same folder again: the first reading answers.
+    EXPECT_EQ(ListFirmwareFiles(dir.path()), first);
+    // Another folder is read for itself.
+    EXPECT_EQ(ListFirmwareFiles(other.path()), (std::vector<FirmwareFileEntry>{{"p", true}}));
+    {
+      FirmwareListingScope nested;
+    }
+    EXPECT_EQ(ListFirmwareFiles(dir.path()), first);
+  }
+  // The scope is over: the folder is read as it is now, also in a scope that comes later.
+  const std::vector<FirmwareFileEntry> both = {{"a", false}, {"b", false}};
+  EXPECT_EQ(ListFirmwareFiles(dir.path()), both);
+  FirmwareListingScope later;
+  EXPECT_EQ(ListFirmwareFiles(dir.path()), both);
+}
+
 TEST(PackageReaderTest, ListsTheFirmwareFilesOfThePackage) {
   TempDir dir;
   ASSERT_TRUE(WriteFile(dir.Join("pack.xml"),

@@ -105,6 +105,11 @@ TEST_F(QtFrameTest, CaptionSizeTitleMinimiseAndClose) {
   QWidget* client = ToWidget(frame_->ClientArea());
   EXPECT_EQ(client->size(), QSize(480, 400));
   EXPECT_EQ(Window()->minimumSize(), Window()->maximumSize());
+  // The first menu fills the bar made with the frame: one bar, shown above the client area.
+  EXPECT_EQ(Window()->findChildren<QMenuBar*>().size(), 1);
+  EXPECT_TRUE(Window()->menuBar()->isVisible());
+  EXPECT_GT(Window()->menuBar()->height(), 0);
+  EXPECT_EQ(Window()->height(), client->height() + Window()->menuBar()->height());
 
   frame_->SetTitle("Flashwright [RFID Reader]");
   EXPECT_EQ(frame_->Title(), "Flashwright [RFID Reader]");
