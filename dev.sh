@@ -14,7 +14,7 @@ root=$(pwd)
 packages=(
   cmake ninja-build g++ pkg-config git
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6 libfontconfig-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6test6
   libpugixml-dev libusb-1.0-0-dev umockdev libumockdev-dev
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev

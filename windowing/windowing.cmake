@@ -26,7 +26,6 @@ if(FLASHWRIGHT_GUI)
     qt/device_change_qt.cpp
     qt/event_loop_qt.cpp
     qt/folder_browser_qt.cpp
-    qt/font_warm_up_qt.cpp
     qt/frame_window_qt.cpp
     qt/key_state_qt.cpp
     qt/message_box_qt.cpp
@@ -37,11 +36,7 @@ if(FLASHWRIGHT_GUI)
     qt/registered_message_qt.cpp
     qt/window_picture_qt.cpp
     qt/window_timer_qt.cpp)
-  # Fontconfig, which Qt reads the system's fonts with: its configuration is read ahead of Qt.
-  find_package(Fontconfig REQUIRED)
-  find_package(Threads REQUIRED)
-  target_link_libraries(fw_windowing_qt PUBLIC fw_windowing
-                        PRIVATE Qt6::Widgets Fontconfig::Fontconfig Threads::Threads)
+  target_link_libraries(fw_windowing_qt PUBLIC fw_windowing PRIVATE Qt6::Widgets)
   set_target_properties(fw_windowing_qt PROPERTIES AUTOMOC OFF AUTOUIC OFF)
   # The common part calls the backend's factories and the backend the common lookups: static
   # libraries may name each other.

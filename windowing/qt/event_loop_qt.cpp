@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "windowing/event_loop.h"
-#include "windowing/qt/font_warm_up_qt.h"
 
 namespace flashwright::ui {
 
@@ -19,12 +18,9 @@ bool InitWindowing(int& argc, char** argv) {
       std::getenv("WAYLAND_DISPLAY") == nullptr)
     return false;
 #endif
-  // Fontconfig reads its configuration meanwhile, on a thread of its own (font_warm_up_qt.h).
-  StartFontWarmUp();
   // Qt takes its own options (-platform, -style, ...) out of argv. The application lives as
   // long as the process.
   new QApplication(argc, argv);
-  AwaitFontWarmUp();
   return true;
 }
 
