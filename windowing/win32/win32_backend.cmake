@@ -23,5 +23,5 @@ add_library(fw_windowing STATIC
 # Narrow calls throughout; the headers' W names are not used.
 target_compile_definitions(fw_windowing PUBLIC WINVER=0x0601 _WIN32_WINNT=0x0601 _WIN32_IE=0x0600
                            NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(fw_windowing PUBLIC fw_options fw_posted_messages
+target_link_libraries(fw_windowing PUBLIC fw_options fw_posted_messages fw_platform_usb_hotplug
                       PRIVATE comctl32 shell32 ole32 gdi32 user32)
