@@ -13,31 +13,24 @@ linux_build=$(cd "$1" && pwd)
 win_build=$(cd "$2" && pwd)
 runs=${3:-9}
 sim=$linux_build/tools/reader_sim/reader-sim
+# shellcheck source=tools/wine/wine-session.sh
+. "$(dirname "$0")/../tools/wine/wine-session.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-bench.XXXXXX)
-# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
-# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
 sim_pid=""
 xvfb_pid=""
 holder_pid=""
 cleanup() {
-  if [ -n "$holder_pid" ]; then kill "$holder_pid" 2>/dev/null || true; wait "$holder_pid" 2>/dev/null || true; fi
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-  wineserver -k 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  stop_process "$holder_pid"
+  stop_process "$sim_pid"
+  end_wine_session
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 mkdir -p "$WINEPREFIX" "$work/ports"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-wineserver -p >"$work/wineserver.log" 2>&1
-wineboot -i >"$work/wineboot.log" 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
+start_virtual_display "$work"
+boot_prefix "$work"
 # The holder: cmd's pause, waiting on a pipe that stays open until the cleanup.
 mkfifo "$work/hold"
 wine cmd /c pause <"$work/hold" >"$work/holder.log" 2>&1 &

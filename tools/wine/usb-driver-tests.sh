@@ -14,9 +14,10 @@ cli=$win_build/app/flashwright-cli.exe
 ctl=$win_build/tools/wine/ezusb_sim_ctl.exe
 driver=$win_build/tools/wine/ezusb_sim.sys
 
-work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-usb.XXXXXX)
 # The driver is a 32-bit kernel-mode driver: only a 32-bit prefix's device host loads it.
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=tools/wine/wine-session.sh
+. "$here/wine-session.sh"
+work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-usb.XXXXXX)
 failures=0
 cleanup() {
   local code=$?
@@ -25,23 +26,6 @@ cleanup() {
   if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
 }
 trap cleanup EXIT
-
-pass() { echo "  ok   $*"; }
-fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
-check() { # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-# wine_run <output file> <program> [arguments...]: status in $status, output in the file.
-wine_run() {
-  local out=$1; shift
-  set +e
-  timeout 120 wine "$@" </dev/null >"$out.raw" 2>&1
-  status=$?
-  set -e
-  tr -d '\r' <"$out.raw" >"$out"
-}
 
 sim() { # sim <commands...>: ezusb_sim_ctl.exe, failing the script when it fails
   wine_run "$work/ctl.txt" "$ctl" "$@"

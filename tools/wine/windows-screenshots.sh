@@ -19,30 +19,22 @@ for file in "$program" "$sim" "$ctl" "$driver"; do
   [ -e "$file" ] || { echo "windows-screenshots: $file is not built" >&2; exit 1; }
 done
 
+# shellcheck source=tools/wine/wine-session.sh
+. "$(dirname "$0")/wine-session.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine-shots.XXXXXX)
-# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
-# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
 sim_pid=""
 xvfb_pid=""
 cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-  wineserver -k 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  stop_process "$sim_pid"
+  end_wine_session
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 mkdir -p "$WINEPREFIX" "$work/ports"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "windows-screenshots: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$work/display")"
-wineserver -p >"$work/wineserver.log" 2>&1
-wineboot -i >"$work/wineboot.log" 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
+start_virtual_display "$work"
+boot_prefix "$work"
 
 # The simulated EZ-USB driver as a Plug and Play device, which Wine starts with the wineserver.
 cp "$driver" "$WINEPREFIX/drive_c/windows/system32/drivers/ezusb_sim.sys"

@@ -13,10 +13,10 @@ root=$(cd "$here/../.." && pwd)
 sim=$linux_build/tools/reader_sim/reader-sim
 cli=$win_build/app/flashwright-cli.exe
 
+# shellcheck source=tools/wine/wine-session.sh
+. "$here/wine-session.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}"/flashwright-wine.XXXXXX)
-# 32-bit prefixes: the programs are 32-bit, and a 32-bit kernel driver loads only there (with
-# 64-bit Wine installed too, a new prefix would otherwise be 64-bit).
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
 sims=()
 failures=0
 xvfb_pid=""
@@ -24,29 +24,10 @@ cleanup() {
   local pid
   for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${sims[@]}"; do wait "$pid" 2>/dev/null || true; done
-  wineserver -k 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  end_wine_session
   if [ "$failures" -eq 0 ]; then rm -rf "$work"; else echo "== the work folder is kept: $work"; fi
 }
 trap cleanup EXIT
-
-pass() { echo "  ok   $*"; }
-fail() { echo "  FAIL $*"; failures=$((failures + 1)); }
-check() { # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-# Runs a Windows program: wine_run <output file> <program> [arguments...]; the status is kept in
-# $status, the output (line ends as Linux writes them) in the file.
-wine_run() {
-  local out=$1; shift
-  set +e
-  timeout 120 wine "$@" </dev/null >"$out.raw" 2>&1
-  status=$?
-  set -e
-  tr -d '\r' <"$out.raw" >"$out"
-}
 
 # Starts reader-sim as COM<n> of the prefix: start_sim <n> [reader-sim options...]
 start_sim() {
@@ -68,21 +49,8 @@ stop_sim() { # stop_sim <pid>: SIGTERM, then wait (the simulator writes its --he
 
 echo "== Wine prefix on a virtual display"
 mkdir -p "$WINEPREFIX" "$work/ports"
-# The windows need a display from the first Wine process on; -noreset keeps it when the last
-# client goes. Without a window manager Wine draws the captions itself (Managed=N).
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-tries=0
-until [ -s "$work/display" ]; do
-  tries=$((tries + 1))
-  [ $tries -lt 100 ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-  sleep 0.05
-done
-export DISPLAY=":$(cat "$work/display")"
-wineserver -p >"$work/wineserver.log" 2>&1
-wineboot -i >"$work/wineboot.log" 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1
+start_virtual_display "$work"
+boot_prefix "$work"
 # Only the simulators are COM ports (Wine maps the first serial ports of the machine).
 rm -f "$WINEPREFIX"/dosdevices/com*
 
