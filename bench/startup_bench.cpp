@@ -1,11 +1,11 @@
 // Start-up of the windowed program to its first painted window (median of several runs, as a
 // ratio to a bare Qt window started the same way; beside it the same bare window drawing one
 // line of text, and the design's window alone, made through the windowing layer without the
-// program, which tell the toolkit's own cost of that window from the program's share), and the longest stall of the user-interface
-// thread while the view runs an update against the reader simulator: from the first progress
-// record to the end of the completion handler, as a ratio to one 60 Hz frame (16 ms). The
-// reader exchanges that Begin Update runs on that thread before the worker starts are printed
-// on their own.
+// program, which tell the toolkit's own cost of that window from the program's share), and
+// the longest stall of the user-interface thread while the view runs an update against the
+// reader simulator: from the first progress record to the end of the completion handler, as a
+// ratio to one 60 Hz frame (16 ms). The reader exchanges that Begin Update runs on that thread
+// before the worker starts are printed on their own.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
